@@ -1,0 +1,33 @@
+// Page memory: owned byte buffers that release themselves on every path,
+// and size arithmetic that reports overflow instead of wrapping.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using ByteBuffer = std::unique_ptr<uint8_t[], FreeDeleter>;
+
+// Takes `size` bytes (at least one), zero-filled when asked. Empty on
+// failure, with errno set.
+inline ByteBuffer allocateBytes(size_t size, bool zeroFilled)
+{
+    const size_t n = size == 0 ? 1 : size;
+    void* p = zeroFilled ? std::calloc(n, 1) : std::malloc(n);
+    return ByteBuffer(static_cast<uint8_t*>(p));
+}
+
+// a * b into *product; false when the product does not fit.
+inline bool checkedMultiply(size_t a, size_t b, size_t* product)
+{
+    return !__builtin_mul_overflow(a, b, product);
+}
+
+inline bool checkedAdd(size_t a, size_t b, size_t* sum)
+{
+    return !__builtin_add_overflow(a, b, sum);
+}

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs, from Debian's packages, everything needed to build the driver,
+# run the demo and run the whole test suite. Safe to run again: packages
+# already present are left alone. Used by the README, by CI and by the demo.
+set -eu
+
+PACKAGES="build-essential cmake pkg-config g++ libcups2-dev libgtest-dev"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+echo "Installing:$missing"
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing

@@ -1,0 +1,42 @@
+#include "settings/LabelSize.h"
+
+#include "settings/Units.h"
+
+void convertPageSize(int32_t pageSize, int32_t* first, int32_t* second)
+{
+    const uint32_t number = static_cast<uint32_t>(pageSize);
+    if (number > kLastStandardSize) {
+        return;
+    }
+    double widthMm = kSize54WidthMm;
+    double lengthMm = kSize54LengthMm;
+    if (number < kLastStandardSize) {
+        widthMm = kStandardWidthsMm[number / 9];
+        lengthMm = kStandardLengthsMm[number % 9];
+    }
+    const double dot = static_cast<double>(Dot);
+    *second = truncateToInt32(widthMm * dot);
+    *first = truncateToInt32(lengthMm * dot);
+}
+
+namespace {
+
+// Points to millimetres: the division in single precision, the scaling by
+// 25.4 in double, the result rounded back to single precision.
+float pointsToMillimetres(float points)
+{
+    const float inches = points / 72.0f;
+    return static_cast<float>(static_cast<double>(inches) * 25.4);
+}
+
+}  // namespace
+
+void convertCustomPageSize(const Settings& settings, int32_t* first, int32_t* second)
+{
+    const float widthMm = pointsToMillimetres(settings.customWidth);
+    const float heightMm = pointsToMillimetres(settings.customHeight);
+    const float widthDots = widthMm * Dot;
+    const float heightDots = heightMm * Dot;
+    *second = truncateToInt32(widthDots);
+    *first = truncateToInt32(heightDots);
+}

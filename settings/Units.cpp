@@ -1,0 +1,37 @@
+#include "settings/Units.h"
+
+#include <cmath>
+#include <limits>
+
+int32_t truncateToInt32(double value)
+{
+    if (std::isnan(value)) {
+        return 0;
+    }
+    // 2^31 is exact in double; anything at or above it (or below -2^31)
+    // does not fit.
+    if (value >= 2147483648.0) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (value <= -2147483649.0) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(value);
+}
+
+float dotsPerMillimetre(int32_t resolution)
+{
+    if (resolution == 203) {
+        return 8.0f;
+    }
+    if (resolution == 300) {
+        return 11.8f;
+    }
+    return 23.6f;
+}
+
+int32_t millimetresToDots(int32_t millimetres, float dotsPerMm)
+{
+    const float dots = static_cast<float>(millimetres) * dotsPerMm;
+    return truncateToInt32(dots);
+}

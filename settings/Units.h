@@ -1,0 +1,16 @@
+// Unit conversions shared by the label size and the setup commands.
+#pragma once
+
+#include <cstdint>
+
+// Truncates toward zero to a 32-bit signed integer. Values beyond the 32-bit
+// range give the nearest limit and NaN gives 0, where a plain conversion
+// would be undefined.
+int32_t truncateToInt32(double value);
+
+// Dots per millimetre for a resolution in dots per inch: 8.0 for 203,
+// 11.8 for 300 and 23.6 for anything else. Single-precision constants.
+float dotsPerMillimetre(int32_t resolution);
+
+// Whole millimetres to printer dots: single-precision product, truncated.
+int32_t millimetresToDots(int32_t millimetres, float dotsPerMm);

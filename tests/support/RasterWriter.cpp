@@ -1,0 +1,84 @@
+#include "tests/support/RasterWriter.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+TestPage bitmapPage(uint32_t width, uint32_t height, std::vector<uint8_t> pixels)
+{
+    TestPage page;
+    page.width = width;
+    page.height = height;
+    page.bytesPerLine = (width + 7) / 8;
+    page.pixels = std::move(pixels);
+    return page;
+}
+
+TestPage patternPage(uint32_t width, uint32_t height, uint32_t seed)
+{
+    TestPage page;
+    page.width = width;
+    page.height = height;
+    page.bytesPerLine = (width + 7) / 8;
+    page.pixels.resize(static_cast<size_t>(page.bytesPerLine) * height);
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < page.pixels.size(); ++i) {
+        x = x * 1103515245u + 12345u;
+        const uint32_t r = (x >> 16) & 0xFF;
+        // Mostly runs of white and black, with some mixed bytes between.
+        page.pixels[i] = r < 120 ? 0x00 : r < 180 ? 0xFF : static_cast<uint8_t>(r * 7);
+    }
+    return page;
+}
+
+cups_page_header2_t headerFor(const TestPage& page)
+{
+    cups_page_header2_t h{};
+    std::strcpy(h.MediaClass, "PwgRaster");
+    h.HWResolution[0] = 203;
+    h.HWResolution[1] = 203;
+    h.NumCopies = 1;
+    h.cupsWidth = page.width;
+    h.cupsHeight = page.height;
+    h.cupsBitsPerPixel = page.bitsPerPixel;
+    h.cupsBitsPerColor = page.bitsPerPixel;
+    h.cupsBytesPerLine = page.bytesPerLine != 0 ? page.bytesPerLine : (page.width * page.bitsPerPixel + 7) / 8;
+    h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    h.cupsColorSpace = page.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
+    h.cupsNumColors = 1;
+    h.PageSize[0] = page.width * 72 / 203;
+    h.PageSize[1] = page.height * 72 / 203;
+    return h;
+}
+
+void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    cups_raster_t* raster = cupsRasterOpen(fd, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
+    ASSERT_NE(raster, nullptr);
+    for (const TestPage& page : pages) {
+        cups_page_header2_t header = headerFor(page);
+        ASSERT_NE(cupsRasterWriteHeader2(raster, &header), 0u);
+        if (!page.pixels.empty()) {
+            std::vector<uint8_t> copy = page.pixels;  // the writer may touch its input
+            ASSERT_EQ(cupsRasterWritePixels(raster, copy.data(), static_cast<unsigned>(copy.size())),
+                      copy.size());
+        }
+    }
+    cupsRasterClose(raster);
+    close(fd);
+}
+
+std::string tempPath(const std::string& name)
+{
+    static const std::string dir = [] {
+        std::string templ = (std::filesystem::temp_directory_path() / "tvl-test-XXXXXX").string();
+        const char* made = mkdtemp(templ.data());
+        return std::string(made != nullptr ? made : "/tmp");
+    }();
+    return dir + "/" + name;
+}

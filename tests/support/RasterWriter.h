@@ -1,0 +1,33 @@
+// Writes CUPS raster streams for the tests through libcups's own writer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <cups/raster.h>
+
+struct TestPage {
+    uint32_t width = 0;          // cupsWidth
+    uint32_t height = 0;         // cupsHeight
+    uint32_t bytesPerLine = 0;   // cupsBytesPerLine; 0: computed from width and bits
+    uint32_t bitsPerPixel = 1;   // 1 (K) or 8 (W)
+    std::vector<uint8_t> pixels; // height x bytesPerLine bytes, written as given
+};
+
+// A page of `width` x `height` 1-bit pixels, rows given as bytes.
+TestPage bitmapPage(uint32_t width, uint32_t height, std::vector<uint8_t> pixels);
+
+// A 1-bit page filled with a repeatable pattern that mixes runs and other
+// bytes.
+TestPage patternPage(uint32_t width, uint32_t height, uint32_t seed);
+
+// The first-version page header that describes `page`.
+cups_page_header2_t headerFor(const TestPage& page);
+
+// Writes the pages to `path` (compressed: CUPS_RASTER_WRITE_COMPRESSED,
+// else CUPS_RASTER_WRITE). Fails the current test on error.
+void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed = false);
+
+// A file name in the test's own temporary folder.
+std::string tempPath(const std::string& name);
