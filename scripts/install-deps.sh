@@ -4,7 +4,15 @@
 # already present are left alone. Used by the README, by CI and by the demo.
 set -eu
 
-PACKAGES="build-essential cmake pkg-config g++ libcups2-dev libgtest-dev"
+# One package per line; keep the reason next to it.
+PACKAGES="
+build-essential
+cmake
+pkg-config
+g++
+libcups2-dev
+libgtest-dev
+"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,7 +1,9 @@
 #!/bin/sh
 # The whole test suite, as CI runs it: installs what is missing, builds and
-# runs every test.
+# runs every test. Each stage below fails the run on any failure.
 set -eu
 cd "$(dirname "$0")/.."
+
+# 1. Normal build, unit and end-to-end tests.
 ./scripts/build.sh
 (cd build && ctest --output-on-failure -j"$(nproc)")
