@@ -127,8 +127,12 @@ void computeLabelSize(Settings* settings)
             settings->widthDot);
 }
 
-// Label size, setup block and the pages of the raster stream `raster`.
-int printRasterJob(Settings* settings, RasterHandle raster)
+// Label size, setup block and the pages of the raster stream that
+// `openRaster` opens. The stream is opened only once the setup block has
+// gone out: opening it reads the stream's first bytes, which the scheduler
+// may not have sent yet.
+template <typename OpenRaster>
+int printRasterJob(Settings* settings, OpenRaster openRaster)
 {
     computeLabelSize(settings);
     if (primaryProcess(*settings) != 0) {
@@ -136,6 +140,8 @@ int printRasterJob(Settings* settings, RasterHandle raster)
     }
     const int32_t copies = settings->numOfCopies;
     fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!\n");
+    flushDiagnostics();  // the stream may keep us waiting for its first page
+    RasterHandle raster(openRaster());
 
     cups_page_header_t header{};
     int pages = 0;
@@ -190,16 +196,33 @@ int printNamedFile(int fd, Settings* settings)
     }
 
     if (lseek(fd, 0, SEEK_SET) == 0) {
-        return printRasterJob(settings, RasterHandle(cupsRasterOpen(fd, CUPS_RASTER_READ)));
+        return printRasterJob(settings, [fd] { return cupsRasterOpen(fd, CUPS_RASTER_READ); });
     }
     ReplayReader reader{fd, head, got, 0};
-    return printRasterJob(settings, RasterHandle(cupsRasterOpenIO(replayRead, &reader, CUPS_RASTER_READ)));
+    return printRasterJob(settings,
+                          [&reader] { return cupsRasterOpenIO(replayRead, &reader, CUPS_RASTER_READ); });
 }
+
+}  // namespace
+
+namespace {
+
+// Standard error is fully buffered once the cancel signal is ours (see
+// output/PrinterStream.h): until then a termination signal ends the process
+// at once, and the lines written so far must already be out. Whatever way
+// the job ends, its last lines go out before it returns.
+struct DiagnosticsForJob {
+    DiagnosticsForJob() = default;
+    ~DiagnosticsForJob() { flushDiagnostics(); }
+    DiagnosticsForJob(const DiagnosticsForJob&) = delete;
+    DiagnosticsForJob& operator=(const DiagnosticsForJob&) = delete;
+};
 
 }  // namespace
 
 int runJob(int argc, char* argv[])
 {
+    const DiagnosticsForJob diagnostics;
     fprintf(stderr, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
     if (argc != 6 && argc != 7) {
         perror("TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options [file]\n");
@@ -218,6 +241,7 @@ int runJob(int argc, char* argv[])
     }
 
     installSignalHandlers();
+    bufferDiagnostics();
 
     Settings settings{};
     if (initializeSettings(argv[5], &settings) != 0) {
@@ -232,8 +256,11 @@ int runJob(int argc, char* argv[])
         return 1;
     }
 
+    // The settings' lines go out before the first read of the job's input,
+    // which may keep us waiting.
+    flushDiagnostics();
     if (argc == 7) {
         return printNamedFile(input.fd, &settings);
     }
-    return printRasterJob(&settings, RasterHandle(cupsRasterOpen(kStdinFd, CUPS_RASTER_READ)));
+    return printRasterJob(&settings, [] { return cupsRasterOpen(kStdinFd, CUPS_RASTER_READ); });
 }

@@ -153,5 +153,8 @@ int printPage(cups_raster_t* raster, cups_page_header_t* header, const Settings&
     }
 
     writePrintCommand(copies);
+    // The print command waits in the printer stream for the next band; the
+    // page's log lines go out now, before the filter waits for the next page.
+    flushDiagnostics();
     return kPagePrinted;
 }

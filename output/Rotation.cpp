@@ -2,7 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "output/Buffer.h"
 #include "output/Commands.h"
@@ -41,42 +45,179 @@ inline uint64_t gatherBlock(const uint8_t* source, size_t bytesPerLine, uint32_t
     return x;
 }
 
+// Turns the eight source rows rows[0..7] (rows[0] lands in the top bit of
+// every turned byte) across the byte columns `firstColumn` up to
+// `endColumn`: the block of byte column bc goes to the turned bytes
+// out + (8 * bc + i) * step, i = 0..7. Every row pointer must be valid for
+// those columns; no bounds are checked.
+inline void turnRowGroup(const uint8_t* const rows[8], size_t firstColumn, size_t endColumn, uint8_t* out,
+                         ptrdiff_t step)
+{
+    const uint8_t* r0 = rows[0];
+    const uint8_t* r1 = rows[1];
+    const uint8_t* r2 = rows[2];
+    const uint8_t* r3 = rows[3];
+    const uint8_t* r4 = rows[4];
+    const uint8_t* r5 = rows[5];
+    const uint8_t* r6 = rows[6];
+    const uint8_t* r7 = rows[7];
+    for (size_t bc = firstColumn; bc < endColumn; ++bc) {
+        uint64_t x = (static_cast<uint64_t>(r0[bc]) << 56) | (static_cast<uint64_t>(r1[bc]) << 48) |
+                     (static_cast<uint64_t>(r2[bc]) << 40) | (static_cast<uint64_t>(r3[bc]) << 32) |
+                     (static_cast<uint64_t>(r4[bc]) << 24) | (static_cast<uint64_t>(r5[bc]) << 16) |
+                     (static_cast<uint64_t>(r6[bc]) << 8) | static_cast<uint64_t>(r7[bc]);
+        x = transpose8x8(x);
+        uint8_t* o = out + static_cast<ptrdiff_t>(8 * bc) * step;
+        o[0] = static_cast<uint8_t>(x >> 56);
+        o[step] = static_cast<uint8_t>(x >> 48);
+        o[2 * step] = static_cast<uint8_t>(x >> 40);
+        o[3 * step] = static_cast<uint8_t>(x >> 32);
+        o[4 * step] = static_cast<uint8_t>(x >> 24);
+        o[5 * step] = static_cast<uint8_t>(x >> 16);
+        o[6 * step] = static_cast<uint8_t>(x >> 8);
+        o[7 * step] = static_cast<uint8_t>(x);
+    }
+}
+
+#if defined(__SSE2__)
+// Sixteen source rows at a time, sixteen byte columns at a time: a 16 x 16
+// byte transposition gathers each byte column of the sixteen rows into one
+// register, and the byte-wise sign mask then takes one bit column of it as
+// two whole turned bytes.
+//
+// Transposes 16 x 16 bytes in place: afterwards byte i of v[c] is what byte
+// c of v[i] was. Each pass interleaves row i with row i + 8; four passes
+// turn the row and column indices fully around.
+inline void transpose16x16(__m128i v[16])
+{
+    for (int pass = 0; pass < 4; ++pass) {
+        __m128i t[16];
+        for (int i = 0; i < 8; ++i) {
+            t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + 8]);
+            t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + 8]);
+        }
+        for (int i = 0; i < 16; ++i) {
+            v[i] = t[i];
+        }
+    }
+}
+
+// One 16 x 16 tile: rows[0..15] are the source rows whose bits become two
+// adjacent turned bytes, rows[0] the top bit of the first and rows[8] the
+// top bit of the second; c0 is the tile's first byte column. out + x * step
+// is the first of the two bytes in the turned row of source column x.
+inline void turnTile(const uint8_t* const rows[16], size_t c0, uint8_t* out, ptrdiff_t step)
+{
+    __m128i v[16];
+    // Byte i of a register lands in bit i of its sign mask: rows 7..0 go to
+    // bytes 0..7 (the first turned byte, rows[0] on top), rows 15..8 to
+    // bytes 8..15 (the second one).
+    for (int i = 0; i < 8; ++i) {
+        v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[7 - i] + c0));
+        v[i + 8] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[15 - i] + c0));
+    }
+    transpose16x16(v);
+    for (int c = 0; c < 16; ++c) {
+        __m128i column = v[c];
+        uint8_t* o = out + static_cast<ptrdiff_t>(8 * (c0 + static_cast<size_t>(c))) * step;
+        for (int bit = 0; bit < 8; ++bit) {
+            const auto two = static_cast<uint16_t>(_mm_movemask_epi8(column));
+            const uint8_t bytes[2] = {static_cast<uint8_t>(two), static_cast<uint8_t>(two >> 8)};
+            std::memcpy(o + static_cast<ptrdiff_t>(bit) * step, bytes, 2);
+            column = _mm_add_epi8(column, column);  // the next pixel into the sign bit
+        }
+    }
+}
+#endif
+
+// The same for a group of which some rows lie outside the page (the last
+// group of a page whose height is not a multiple of 8): those read as 0.
+template <typename RowOf>
+void turnEdgeGroup(const uint8_t* source, uint32_t height, size_t bytesPerLine, RowOf rowOf, uint8_t* out,
+                   ptrdiff_t step)
+{
+    for (size_t bc = 0; bc < bytesPerLine; ++bc) {
+        const uint64_t x = transpose8x8(gatherBlock(source, bytesPerLine, height, bc, rowOf));
+        uint8_t* o = out + static_cast<ptrdiff_t>(8 * bc) * step;
+        for (unsigned i = 0; i < 8; ++i) {
+            o[static_cast<ptrdiff_t>(i) * step] = static_cast<uint8_t>(x >> (56 - 8 * i));
+        }
+    }
+}
+
+// Turns the page: turned bit k (counted over the whole turned row, k = 0 in
+// the top bit of its first byte) is source row rowOf(k); the turned row of
+// source column x starts at out + x * step (out points at turned row 0's
+// first byte for source column 0).
+template <typename RowOf>
+void turnPage(const uint8_t* source, uint32_t height, size_t bytesPerLine, RowOf rowOf, uint8_t* out,
+              ptrdiff_t step)
+{
+    const size_t rowBytes = turnedRowBytes(height);
+    const size_t fullGroups = height / 8;  // turned bytes whose eight rows all lie in the page
+    size_t kb = 0;
+    auto rowAt = [&](size_t k) { return source + static_cast<size_t>(rowOf(k)) * bytesPerLine; };
+#if defined(__SSE2__)
+    // Tiles of 16 rows x 16 byte columns, a column strip at a time, so that
+    // the turned rows being written stay in the cache.
+    const size_t pairs = fullGroups / 2;
+    const size_t tiledColumns = bytesPerLine / 16 * 16;
+    for (size_t c0 = 0; c0 < tiledColumns; c0 += 16) {
+        for (size_t pair = 0; pair < pairs; ++pair) {
+            const uint8_t* rows[16];
+            for (unsigned j = 0; j < 16; ++j) {
+                rows[j] = rowAt(pair * 16 + j);
+            }
+            turnTile(rows, c0, out + 2 * pair, step);
+        }
+    }
+    // The byte columns right of the last whole tile.
+    for (size_t group = 0; group < pairs * 2; ++group) {
+        const uint8_t* rows[8];
+        for (unsigned j = 0; j < 8; ++j) {
+            rows[j] = rowAt(group * 8 + j);
+        }
+        turnRowGroup(rows, tiledColumns, bytesPerLine, out + group, step);
+    }
+    kb = pairs * 2;
+#endif
+    for (; kb < fullGroups; ++kb) {
+        const uint8_t* rows[8];
+        for (unsigned j = 0; j < 8; ++j) {
+            rows[j] = rowAt(kb * 8 + j);
+        }
+        turnRowGroup(rows, 0, bytesPerLine, out + kb, step);
+    }
+    for (; kb < rowBytes; ++kb) {
+        // The last group of a page whose height is not a multiple of 8.
+        turnEdgeGroup(
+            source, height, bytesPerLine,
+            [&](unsigned j) {
+                const size_t k = kb * 8 + j;
+                return k < height ? static_cast<int64_t>(rowOf(k)) : static_cast<int64_t>(-1);
+            },
+            out + kb, step);
+    }
+}
+
 }  // namespace
 
 int rotate90Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
 {
-    const size_t rowBytes = turnedRowBytes(height);
-    for (size_t kb = 0; kb < rowBytes; ++kb) {
-        // Turned bit k of this byte is source row height-1-k.
-        const int64_t firstRow = static_cast<int64_t>(height) - 1 - static_cast<int64_t>(kb * 8);
-        for (size_t bc = 0; bc < bytesPerLine; ++bc) {
-            uint64_t x = gatherBlock(source, bytesPerLine, height, bc,
-                                     [firstRow](unsigned j) { return firstRow - static_cast<int64_t>(j); });
-            x = transpose8x8(x);
-            for (unsigned i = 0; i < 8; ++i) {
-                turned[(bc * 8 + i) * rowBytes + kb] = static_cast<uint8_t>(x >> (56 - 8 * i));
-            }
-        }
-    }
+    // Turned row r is source column r read from the bottom up.
+    const auto step = static_cast<ptrdiff_t>(turnedRowBytes(height));
+    turnPage(source, height, bytesPerLine, [height](size_t k) { return height - 1 - k; }, turned, step);
     return 0;
 }
 
 int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
 {
+    // Turned row r is source column 8 * bytesPerLine - 1 - r read from the
+    // top down: the turned rows run backwards from the last one.
     const size_t rowBytes = turnedRowBytes(height);
     const size_t lastRow = static_cast<size_t>(bytesPerLine) * 8 - 1;
-    for (size_t kb = 0; kb < rowBytes; ++kb) {
-        // Turned bit k of this byte is source row k.
-        const int64_t firstRow = static_cast<int64_t>(kb * 8);
-        for (size_t bc = 0; bc < bytesPerLine; ++bc) {
-            uint64_t x = gatherBlock(source, bytesPerLine, height, bc,
-                                     [firstRow](unsigned j) { return firstRow + static_cast<int64_t>(j); });
-            x = transpose8x8(x);
-            for (unsigned i = 0; i < 8; ++i) {
-                turned[(lastRow - (bc * 8 + i)) * rowBytes + kb] = static_cast<uint8_t>(x >> (56 - 8 * i));
-            }
-        }
-    }
+    turnPage(source, height, bytesPerLine, [](size_t k) { return k; }, turned + lastRow * rowBytes,
+             -static_cast<ptrdiff_t>(rowBytes));
     return 0;
 }
 
