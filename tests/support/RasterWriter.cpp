@@ -75,10 +75,26 @@ void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages
 
 std::string tempPath(const std::string& name)
 {
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "tvl-test-XXXXXX").string();
-        const char* made = mkdtemp(templ.data());
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return dir + "/" + name;
+    // One folder per test process, removed when the process ends (children
+    // leave through _exit or exec and do not remove it).
+    struct TempDir {
+        std::string path;
+        pid_t owner = getpid();
+        TempDir()
+        {
+            std::string templ = (std::filesystem::temp_directory_path() / "tvl-test-XXXXXX").string();
+            if (mkdtemp(templ.data()) != nullptr) {
+                path = templ;
+            }
+        }
+        ~TempDir()
+        {
+            std::error_code ignored;
+            if (!path.empty() && getpid() == owner) {
+                std::filesystem::remove_all(path, ignored);
+            }
+        }
+    };
+    static const TempDir dir;
+    return (dir.path.empty() ? std::string("/tmp") : dir.path) + "/" + name;
 }

@@ -1,0 +1,115 @@
+// Small helpers shared by the end-to-end suites: jobs built from test PPDs,
+// options and raster pages, and the log lines they are checked against.
+#pragma once
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/RasterWriter.h"
+#include "tests/support/RunFilter.h"
+
+namespace e2e {
+
+inline const std::string kLog = "TAVELIN Label Driver DEBUG MSG : ";
+inline const std::string kBanner = "#### TAVELIN_CUPS_DRIVER_V1.0.1";
+inline const std::string kRule = "===================================================";
+
+// Setup block of model27.ppd with its defaults: 3 x 3 in at 203 dpi.
+inline const std::string kSetup27 = "SL609,24,G\r\nSW609\r\nSTd\r\nSD10\r\nSM0,0\r\nSS4\r\nTA0\r\nCUTn\r\n";
+
+// A raster job on standard input: the pages written through libcups.
+inline FilterRun rasterJob(const std::string& ppd, const std::string& options, const std::vector<TestPage>& pages,
+                           const std::string& stdoutPath = "")
+{
+    static int counter = 0;
+    const std::string in = tempPath("job-" + std::to_string(++counter) + ".ras");
+    writeRasterFile(in, pages);
+    FilterCall call;
+    call.ppd = testPpd(ppd);
+    call.options = options;
+    call.stdinPath = in;
+    call.stdoutPath = stdoutPath;
+    return runFilter(call);
+}
+
+// A raster job with an empty stream: only the setup block comes out.
+inline FilterRun setupOnly(const std::string& ppd, const std::string& options)
+{
+    FilterCall call;
+    call.ppd = testPpd(ppd);
+    call.options = options;
+    return runFilter(call);
+}
+
+// A job whose content is the file named by the sixth argument.
+inline FilterRun fileJob(const std::string& ppd, const std::string& file, const std::string& stdoutPath = "")
+{
+    FilterCall call;
+    call.ppd = testPpd(ppd);
+    call.file = file;
+    call.stdoutPath = stdoutPath;
+    return runFilter(call);
+}
+
+inline std::string writeTempFile(const std::string& name, const std::string& bytes)
+{
+    const std::string path = tempPath(name);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0) << path;
+    size_t done = 0;
+    while (fd >= 0 && done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return path;
+}
+
+// A FIFO for feeding the filter. A filter that stops reading early must
+// fail the test, not kill it with SIGPIPE.
+inline std::string makeFifo(const std::string& name)
+{
+    signal(SIGPIPE, SIG_IGN);
+    const std::string path = tempPath(name);
+    unlink(path.c_str());
+    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+    return path;
+}
+
+// The lines after the settings of a job (from the model number line on).
+inline std::vector<std::string> linesAfterSettings(const FilterRun& run)
+{
+    const std::vector<std::string> lines = run.errLines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == kRule) {
+            return std::vector<std::string>(lines.begin() + static_cast<long>(i) + 1, lines.end());
+        }
+    }
+    return lines;
+}
+
+// The dump line of one setting, e.g. dumpValue(run, "darkness   \t").
+inline std::string dumpLine(const FilterRun& run, const std::string& field)
+{
+    const std::string head = kLog + "settings->" + field;
+    for (const std::string& line : run.errLines()) {
+        if (line.rfind(head, 0) == 0) {
+            return line.substr(kLog.size());
+        }
+    }
+    return "(no " + field + " line)";
+}
+
+}  // namespace e2e

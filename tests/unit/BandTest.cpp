@@ -1,0 +1,131 @@
+// Band block heads byte for byte, and the memory a page asks for: enough for
+// the turned page, and refused instead of wrapped when it cannot be sized.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+
+#include "output/Band.h"
+#include "output/Buffer.h"
+#include "tests/support/RunFilter.h"
+
+namespace {
+
+template <size_t N>
+std::string hexOf(const std::array<uint8_t, N>& head)
+{
+    return hexBytes(std::string(head.begin(), head.end()));
+}
+
+TEST(BandHead, RawAndCompressed)
+{
+    struct Case {
+        const char* name;
+        uint32_t startRow, bytesPerLine, rows;
+        const char* raw;
+        const char* compressed;
+    };
+    const Case cases[] = {
+        {"first band", 0, 2, 3, "4C 44 00 00 00 00 02 00 03 00", "4C 43 52 00 00 00 00 00 02 00 03 00"},
+        {"300 bytes per line", 0, 300, 200, "4C 44 00 00 00 00 2C 01 C8 00", "4C 43 52 00 00 00 00 00 2C 01 C8 00"},
+        {"start row 400", 400, 102, 50, "4C 44 00 00 90 01 66 00 32 00", "4C 43 52 00 00 00 90 01 66 00 32 00"},
+        {"start row 200, one row", 200, 1, 1, "4C 44 00 00 C8 00 01 00 01 00", "4C 43 52 00 00 00 C8 00 01 00 01 00"},
+        {"65535 fits", 65535, 65535, 200, "4C 44 00 00 FF FF FF FF C8 00", "4C 43 52 00 00 00 FF FF FF FF C8 00"},
+        {"65536 and up sent mod 65536", 65536 + 5, 0x12345, 200, "4C 44 00 00 05 00 45 23 C8 00",
+         "4C 43 52 00 00 00 05 00 45 23 C8 00"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(hexOf(rawBandHead(c.startRow, c.bytesPerLine, c.rows)), c.raw) << c.name;
+        EXPECT_EQ(hexOf(compressedBandHead(c.startRow, c.bytesPerLine, c.rows)), c.compressed) << c.name;
+    }
+}
+
+cups_page_header_t header(uint32_t width, uint32_t height, uint32_t bytesPerLine, uint32_t bitsPerPixel = 1)
+{
+    cups_page_header_t h{};
+    h.cupsWidth = width;
+    h.cupsHeight = height;
+    h.cupsBytesPerLine = bytesPerLine;
+    h.cupsBitsPerPixel = bitsPerPixel;
+    return h;
+}
+
+TEST(PageMemory, HoldsThePageAndTheTurnedPage)
+{
+    struct Case {
+        const char* name;
+        cups_page_header_t page;
+        int32_t rotation;
+        size_t pixelBytes;
+        size_t atLeast;  // the page buffer must hold this much
+    };
+    const Case cases[] = {
+        {"unturned", header(16, 3, 2), 0, 6, 6},
+        {"half turn", header(16, 3, 2), 2, 6, 6},
+        {"bogus code", header(16, 3, 2), 7, 6, 6},
+        // 812 columns of 1 row become 812 rows of 1 byte: far more than 2 x 102.
+        {"one row, clockwise", header(812, 1, 102), 1, 102, 812},
+        {"one row, counter-clockwise", header(812, 1, 102), 3, 102, 812},
+        {"three rows", header(812, 3, 102), 1, 306, 812},
+        {"worked example 3x4", header(3, 4, 1), 1, 4, 3},
+        {"13 rows", header(16, 13, 2), 3, 26, 32},
+        {"8 bits per pixel is not turned", header(4, 3, 4, 8), 1, 12, 12},
+        {"width 0", header(0, 3, 1), 1, 3, 3},
+    };
+    for (const Case& c : cases) {
+        PageMemory memory{};
+        ASSERT_TRUE(pageMemoryFor(c.page, c.rotation, &memory)) << c.name;
+        EXPECT_EQ(memory.pixelBytes, c.pixelBytes) << c.name;
+        EXPECT_GE(memory.pageBuffer, c.atLeast) << c.name;
+        EXPECT_GE(memory.pageBuffer, c.pixelBytes) << c.name;
+    }
+}
+
+TEST(PageMemory, RefusesWhatOneReadCannotTake)
+{
+    struct Case {
+        const char* name;
+        cups_page_header_t page;
+        bool sized;
+    };
+    const Case cases[] = {
+        // 65536 x 65536 is 2^32: 0 in 32-bit arithmetic.
+        {"2^32 pixel bytes", header(524288, 65536, 65536), false},
+        {"UINT_MAX pixel bytes: one read takes them", header(8, UINT_MAX, 1), true},
+        {"largest values", header(UINT_MAX, UINT_MAX, UINT_MAX), false},
+        {"3 x 1431655766: just past UINT_MAX", header(8, 3, 1431655766u), false},
+    };
+    for (const Case& c : cases) {
+        for (int32_t rotation : {0, 1, 3}) {
+            PageMemory memory{};
+            EXPECT_EQ(pageMemoryFor(c.page, rotation, &memory), c.sized) << c.name << " rotation " << rotation;
+        }
+    }
+}
+
+TEST(PageMemory, TurnedPageBeyond32Bits)
+{
+    // UINT_MAX rows of 1 byte (8 columns): turned, 8 rows of 536870912 bytes,
+    // 2^32 bytes in all, more than the page and than 32 bits hold.
+    PageMemory memory{};
+    ASSERT_TRUE(pageMemoryFor(header(8, UINT_MAX, 1), 1, &memory));
+    EXPECT_EQ(memory.pixelBytes, static_cast<size_t>(UINT_MAX));
+    EXPECT_EQ(memory.pageBuffer, size_t{1} << 32);
+}
+
+TEST(SizeArithmetic, OverflowIsReportedNotWrapped)
+{
+    size_t out = 0;
+    EXPECT_TRUE(checkedMultiply(size_t{1} << 32, (size_t{1} << 31) - 1, &out));
+    EXPECT_EQ(out, (size_t{1} << 63) - (size_t{1} << 32));
+    EXPECT_FALSE(checkedMultiply(size_t{1} << 32, size_t{1} << 32, &out));
+    EXPECT_FALSE(checkedMultiply(SIZE_MAX / 2 + 1, 2, &out));
+    EXPECT_TRUE(checkedMultiply(SIZE_MAX, 1, &out));
+    EXPECT_TRUE(checkedMultiply(SIZE_MAX, 0, &out));
+    EXPECT_EQ(out, 0u);
+    EXPECT_TRUE(checkedAdd(SIZE_MAX - 1, 1, &out));
+    EXPECT_EQ(out, SIZE_MAX);
+    EXPECT_FALSE(checkedAdd(SIZE_MAX, 1, &out));
+}
+
+}  // namespace
