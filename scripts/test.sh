@@ -7,3 +7,7 @@ cd "$(dirname "$0")/.."
 # 1. Normal build, unit and end-to-end tests.
 ./scripts/build.sh
 (cd build && ctest --output-on-failure -j"$(nproc)")
+
+# Printing through a real CUPS scheduler (as root; skips otherwise).
+./scripts/test-cupsd.sh
+

@@ -1,0 +1,434 @@
+#!/bin/bash
+# End-to-end print test through a real CUPS scheduler.
+#
+#   tests/cups/cupsd-e2e.sh BUILD_DIR
+#
+# Installs the driver with cmake --install into a temporary folder and starts
+# a private cupsd in the foreground there: its own ServerRoot, cache, spool,
+# state and log folders, its own ServerBin and DataDir trees holding the
+# installed filter, a capture backend and the driver's MIME type, listening
+# only on a domain socket. Adds a queue from a generated PPD with lpadmin -m,
+# prints a PDF, a PNG, a CUPS raster file and a native printer-command file
+# with lp and job options, waits for every job to end and checks what reached
+# the device with tvl-inspect: the setup block, the label size, the page
+# count, and the pixels against the raster that cupsfilter makes from the
+# same file, PPD and options. Stops its cupsd by process id and removes the
+# folder on every exit.
+#
+# Needs root (cupsd runs filters and backends as user lp). Exits 77, with a
+# message, when it cannot run here: not root, or cupsd confined by AppArmor.
+set -euo pipefail
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
+
+if [ $# -ne 1 ]; then
+    echo "usage: $0 BUILD_DIR" >&2
+    exit 2
+fi
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
+SKIP=77
+
+skip() {
+    echo "SKIPPED: real-cupsd test: $*"
+    exit "$SKIP"
+}
+
+if [ "$(id -u)" -ne 0 ]; then
+    skip "needs root (cupsd runs filters as user lp); run scripts/test.sh as root"
+fi
+if [ -r /sys/kernel/security/apparmor/profiles ] &&
+    grep -Eq '^(/usr/sbin/cupsd|cupsd) \(enforce\)' /sys/kernel/security/apparmor/profiles; then
+    skip "AppArmor confines cupsd here and forbids its temporary folders"
+fi
+for tool in cmake cupsd lpadmin lpinfo lp lpstat ipptool cupsfilter gs; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "FAIL: $tool is missing: run scripts/install-deps.sh" >&2
+        exit 1
+    fi
+done
+if ! id lp >/dev/null 2>&1; then
+    echo "FAIL: there is no user lp (cups-daemon makes it)" >&2
+    exit 1
+fi
+
+BUILD=$(cd "$1" && pwd)
+MODEL=tvl100
+INSPECT=""
+for candidate in "$BUILD/tools/tvl-inspect" "$BUILD/tools/inspect/tvl-inspect"; do
+    if [ -x "$candidate" ]; then
+        INSPECT=$candidate
+        break
+    fi
+done
+if [ -z "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
+    echo "FAIL: $BUILD lacks tvl-inspect or the PPDs: build it first" >&2
+    exit 1
+fi
+
+CUPSD_PID=""
+WORK=$(mktemp -d /tmp/tvl-cupsd.XXXXXX)
+
+stop_cupsd() {
+    if [ -n "$CUPSD_PID" ] && kill -0 "$CUPSD_PID" 2>/dev/null; then
+        kill -TERM "$CUPSD_PID" 2>/dev/null || true
+        for _ in $(seq 1 100); do
+            kill -0 "$CUPSD_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$CUPSD_PID" 2>/dev/null; then
+            kill -KILL "$CUPSD_PID" 2>/dev/null || true
+        fi
+        wait "$CUPSD_PID" 2>/dev/null || true
+    fi
+    CUPSD_PID=""
+}
+
+cleanup() {
+    stop_cupsd
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+PASSED=0
+FAILED=0
+pass() {
+    echo "ok: $*"
+    PASSED=$((PASSED + 1))
+}
+fail() {
+    echo "FAILED: $*"
+    FAILED=$((FAILED + 1))
+}
+
+# --- The scheduler's folders -------------------------------------------------
+# Owned by root, readable by lp, writable by nobody else: cupsd refuses
+# filters and backends in folders that group or others can write to.
+umask 022
+chmod 0755 "$WORK"
+CONF=$WORK/conf       # ServerRoot
+BIN=$WORK/bin         # ServerBin
+DATA=$WORK/data       # DataDir
+OUT=$WORK/out         # where the capture backend writes, owned by lp
+IN=$WORK/in           # the documents to print
+mkdir -p "$CONF/ppd" "$CONF/ssl" "$BIN/filter" "$BIN/backend" "$BIN/daemon" \
+    "$DATA/mime" "$DATA/model/tavelin" "$WORK/cache" "$WORK/state" \
+    "$WORK/spool/tmp" "$WORK/log" "$OUT" "$IN" "$WORK/expect"
+chown lp "$OUT"
+chmod 0700 "$OUT"
+
+# The driver, installed as an administrator installs it (cmake --install),
+# staged in a folder of its own.
+STAGE=$WORK/install
+DESTDIR=$STAGE cmake --install "$BUILD" >"$WORK/log/install.log"
+FILTER=$(find "$STAGE" -type f -name rastertoTvlLabel -path '*/filter/*')
+TYPES=$(find "$STAGE" -type f -name tavelin.types -path '*/mime/*')
+PPDDIR=$(dirname "$(find "$STAGE" -type f -name "$MODEL.ppd")")
+if [ -z "$FILTER" ] || [ -z "$TYPES" ] || [ "$PPDDIR" = . ]; then
+    echo "FAIL: cmake --install did not install the filter, the MIME type and the PPDs:" >&2
+    cat "$WORK/log/install.log" >&2
+    exit 1
+fi
+
+# CUPS's own programs and data, by link; the driver's files, as copies.
+for dir in filter daemon; do
+    for f in /usr/lib/cups/"$dir"/*; do
+        ln -s "$f" "$BIN/$dir/"
+    done
+done
+install -m 0755 "$FILTER" "$BIN/filter/rastertoTvlLabel"
+for f in /usr/share/cups/*; do
+    case "$(basename "$f")" in
+        mime | model | drv) ;;
+        *) ln -s "$f" "$DATA/" ;;
+    esac
+done
+for f in /usr/share/cups/mime/*; do
+    ln -s "$f" "$DATA/mime/"
+done
+install -m 0644 "$TYPES" "$DATA/mime/"
+install -m 0644 "$PPDDIR"/tvl*.ppd "$DATA/model/tavelin/"
+
+# The capture backend: each job's device output goes to OUT/job-<id>.prn.
+cat >"$BIN/backend/capture" <<'EOF'
+#!/bin/sh
+# Test backend: writes the job's data to a file in the folder named by the
+# device URI (capture:/folder).
+if [ $# -eq 0 ]; then
+    echo 'direct capture "Unknown" "Capture to a file"'
+    exit 0
+fi
+dir=${DEVICE_URI#capture:}
+if [ $# -ge 6 ]; then
+    cat "$6" >"$dir/job-$1.tmp" || exit 1
+else
+    cat >"$dir/job-$1.tmp" || exit 1
+fi
+mv "$dir/job-$1.tmp" "$dir/job-$1.prn"
+EOF
+chmod 0755 "$BIN/backend/capture"
+
+SOCK=$WORK/cups.sock
+cat >"$CONF/cups-files.conf" <<EOF
+ServerRoot $CONF
+ServerBin $BIN
+DataDir $DATA
+CacheDir $WORK/cache
+StateDir $WORK/state
+RequestRoot $WORK/spool
+TempDir $WORK/spool/tmp
+ServerKeychain $CONF/ssl
+ErrorLog $WORK/log/error_log
+AccessLog $WORK/log/access_log
+PageLog $WORK/log/page_log
+User lp
+Group lp
+SystemGroup root
+FileDevice No
+Printcap $WORK/state/printcap
+EOF
+cat >"$CONF/cupsd.conf" <<EOF
+LogLevel info
+MaxLogSize 0
+Listen $SOCK
+Browsing No
+BrowseLocalProtocols none
+DefaultShared No
+WebInterface No
+DefaultAuthType None
+ErrorPolicy abort-job
+PreserveJobHistory Yes
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  JobPrivateAccess all
+  JobPrivateValues none
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+chmod 0644 "$CONF/cupsd.conf" "$CONF/cups-files.conf"
+
+show_log() {
+    echo "--- cupsd error_log (last 60 lines) ---"
+    tail -n 60 "$WORK/log/error_log" 2>/dev/null || true
+    echo "---"
+}
+
+# --- Start the scheduler -----------------------------------------------------
+export CUPS_SERVER=$SOCK
+cupsd -f -c "$CONF/cupsd.conf" -s "$CONF/cups-files.conf" &
+CUPSD_PID=$!
+for _ in $(seq 1 100); do
+    [ -S "$SOCK" ] && lpstat -r >/dev/null 2>&1 && break
+    if ! kill -0 "$CUPSD_PID" 2>/dev/null; then
+        CUPSD_PID=""
+        echo "FAIL: cupsd did not start" >&2
+        show_log >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+if ! lpstat -r >/dev/null 2>&1; then
+    echo "FAIL: cupsd does not answer on $SOCK" >&2
+    show_log >&2
+    exit 1
+fi
+echo "cupsd running (pid $CUPSD_PID) on $SOCK"
+
+# --- The queue, from a generated PPD, found the way an administrator finds it
+if lpinfo -m | grep -q "^tavelin/$MODEL.ppd Tavelin 100"; then
+    pass "lpinfo -m lists tavelin/$MODEL.ppd"
+else
+    fail "lpinfo -m does not list tavelin/$MODEL.ppd"
+fi
+# A job that fails in the backend is aborted instead of stopping the queue.
+lpadmin -p label -E -v "capture:$OUT" -m "tavelin/$MODEL.ppd" -o printer-error-policy=abort-job
+PPD=$CONF/ppd/label.ppd
+
+# --- The documents -----------------------------------------------------------
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$IN/label.pdf" "$SRC/tests/cups/label.ps"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r100 -sOutputFile="$IN/label.png" "$SRC/tests/cups/label.ps"
+# A raster file as CUPS makes it, on a 3 x 3 in label (size 30).
+cupsfilter -p "$PPD" -m application/vnd.cups-raster -o PageSize=30 "$IN/label.pdf" \
+    >"$IN/label.ras" 2>"$WORK/log/cupsfilter-raster.log"
+# A native printer-command file: the filter's own output for that raster.
+PPD=$PPD "$FILTER" 1 root native 1 "" <"$IN/label.ras" >"$IN/label.tvl" 2>/dev/null
+cp "$IN/label.tvl" "$IN/native-no-extension"
+chmod 0644 "$IN"/*
+
+# --- Print -------------------------------------------------------------------
+# submit NAME FILE LP-OPTIONS...: one job, remembered by name.
+declare -A JOB
+NAMES=()
+submit() {
+    local name=$1 file=$2
+    shift 2
+    local out
+    if ! out=$(lp -d label "$@" "$file" 2>&1); then
+        fail "$name: lp refused the job: $out"
+        return
+    fi
+    NAMES+=("$name")
+    JOB[$name]=$(sed -n 's/^request id is label-\([0-9]*\).*/\1/p' <<<"$out")
+    echo "$name: job ${JOB[$name]} ($*)"
+}
+
+submit pdf "$IN/label.pdf" -n 2 -o Darkness=12
+submit png "$IN/label.png" -o PageSize=Custom.144x216 -o Rotation=1
+submit raster "$IN/label.ras" -n 2 -o PageSize=30 -o Rotation=3 -o CompPrinting=0
+submit native "$IN/label.tvl" -n 2
+submit native-format "$IN/native-no-extension" -o document-format=application/vnd.tavelin-tvl
+
+# Wait until every job has ended: completed, or stopped (a filter that
+# failed), aborted or canceled.
+IPP_URI="ipp://${SOCK//\//%2F}/printers/label"
+job_state() {
+    ipptool -c -d job_id="$1" "$IPP_URI" "$SRC/tests/cups/job-state.test" 2>/dev/null | sed -n 2p
+}
+declare -A STATE
+deadline=$((SECONDS + 120))
+while :; do
+    running=""
+    for name in "${NAMES[@]}"; do
+        [ -n "${JOB[$name]:-}" ] || continue
+        STATE[$name]=$(job_state "${JOB[$name]}")
+        case "${STATE[$name]}" in
+            completed | stopped | processing-stopped | aborted | canceled) ;;
+            *) running="$running $name" ;;
+        esac
+    done
+    [ -z "$running" ] && break
+    if [ $SECONDS -ge $deadline ]; then
+        fail "jobs still not ended after 120 s:$running"
+        lpstat -l -o label || true
+        show_log
+        break
+    fi
+    sleep 0.2
+done
+
+# --- Check what reached the device -------------------------------------------
+# The inspector's listing of a capture, one command a line, blanks dropped
+# ("SD 12" reads "SD12").
+listing() {
+    "$INSPECT" "$1" 2>&1 | tr -d ' ' || true
+}
+
+# check_setup NAME LISTING COMMAND...: each command is a whole line of the
+# listing before the first page.
+check_setup() {
+    local name=$1 setup
+    setup=$(sed '/^SOT/,$d' <<<"$2")
+    shift 2
+    local cmd
+    for cmd in "$@"; do
+        if grep -Fxq "$cmd" <<<"$setup"; then
+            pass "$name: setup block has $cmd"
+        else
+            fail "$name: setup block lacks $cmd; it is: $(tr '\n' ' ' <<<"$setup")"
+        fi
+    done
+}
+
+check_pages() {
+    local name=$1 capture=$2 expected=$3
+    local dir=$WORK/png-$name
+    mkdir -p "$dir"
+    "$INSPECT" --png "$dir/page" "$capture" >/dev/null 2>&1 || true
+    local count
+    count=$(find "$dir" -name 'page-*.png' | wc -l)
+    if [ "$count" -eq "$expected" ]; then
+        pass "$name: $expected page(s)"
+    else
+        fail "$name: $count page(s), expected $expected"
+    fi
+}
+
+check_pixels() {
+    local name=$1 capture=$2 raster=$3 turn=$4
+    local msg
+    if msg=$("$INSPECT" --expect-raster "$raster" --turn "$turn" "$capture" 2>&1); then
+        pass "$name: pixels equal the raster's (turn $turn)"
+    else
+        fail "$name: pixels differ from the raster's (turn $turn): $msg"
+    fi
+}
+
+check_job() {
+    local name=$1
+    local id=${JOB[$name]:-}
+    if [ -z "$id" ]; then
+        fail "$name: no job"
+        return 1
+    fi
+    local state=${STATE[$name]:-unknown}
+    if [ "$state" != completed ] || [ ! -f "$OUT/job-$id.prn" ]; then
+        fail "$name: job $id ended $state: $(grep "\[Job $id\]" "$WORK/log/error_log" | tail -n 2 | tr '\n' ' ')"
+        return 1
+    fi
+    pass "$name: job $id completed"
+}
+
+expect_raster() {
+    # expect_raster NAME FILE cupsfilter-options...: the raster CUPS's own
+    # conversion makes of FILE for the queue's PPD.
+    local name=$1 file=$2
+    shift 2
+    cupsfilter -p "$PPD" -m application/vnd.cups-raster "$@" "$file" \
+        >"$WORK/expect/$name.ras" 2>"$WORK/log/cupsfilter-$name.log"
+    echo "$WORK/expect/$name.ras"
+}
+
+# A PDF, two copies made by CUPS (two labels), darkness 12, the default
+# 4 x 6 in label: 812 dots across, 1219 along the feed at 203 dpi.
+if check_job pdf; then
+    capture=$OUT/job-${JOB[pdf]}.prn
+    check_setup pdf "$(listing "$capture")" SL1219,24,G SA0 SW812 STd SD12 SM0,0 SS4 TA0 CUTn
+    check_pages pdf "$capture" 2
+    check_pixels pdf "$capture" "$(expect_raster pdf "$IN/label.pdf" -n 2 -o Darkness=12)" 0
+fi
+
+# A PNG on a custom 2 x 3 in label, turned a quarter turn clockwise: length
+# and width change places (406 and 609 dots).
+if check_job png; then
+    capture=$OUT/job-${JOB[png]}.prn
+    check_setup png "$(listing "$capture")" SL406,24,G SW609 SD8
+    check_pages png "$capture" 1
+    check_pixels png "$capture" \
+        "$(expect_raster png "$IN/label.png" -o PageSize=Custom.144x216 -o Rotation=1)" 1
+fi
+
+# A raster file printed directly: printed once whatever -n says, turned a
+# quarter turn counter-clockwise, uncompressed.
+if check_job raster; then
+    capture=$OUT/job-${JOB[raster]}.prn
+    check_setup raster "$(listing "$capture")" SL609,24,G SW609
+    check_pages raster "$capture" 1
+    check_pixels raster "$capture" "$IN/label.ras" 3
+fi
+
+# A native file, recognised by its extension and by document-format: it
+# reaches the printer unchanged (the filter ends it with CR LF), once.
+for name in native native-format; do
+    if check_job "$name"; then
+        capture=$OUT/job-${JOB[$name]}.prn
+        if cmp -s "$capture" <(cat "$IN/label.tvl"; printf '\r\n'); then
+            pass "$name: device got the file unchanged"
+        else
+            fail "$name: device output differs from the file ($(wc -c <"$capture") bytes, file $(wc -c <"$IN/label.tvl"))"
+        fi
+        check_pages "$name" "$capture" 1
+        check_pixels "$name" "$capture" "$IN/label.ras" 0
+    fi
+done
+
+# --- Stop the scheduler ------------------------------------------------------
+stop_cupsd
+if [ $FAILED -ne 0 ]; then
+    show_log
+fi
+echo "cupsd: $PASSED passed, $FAILED failed"
+[ $FAILED -eq 0 ] || exit 1
