@@ -11,3 +11,12 @@ cd "$(dirname "$0")/.."
 # Printing through a real CUPS scheduler (as root; skips otherwise).
 ./scripts/test-cupsd.sh
 
+# Sanitizers: the whole suite again, built with ASan and UBSan (build-asan/).
+./scripts/test-sanitizers.sh
+
+# Bounded fuzzing: each libFuzzer target for about a minute (build-fuzz/).
+./scripts/test-fuzz.sh
+
+# valgrind memcheck over every run of the filter in the suite, in the
+# normal build (about 5 minutes).
+BUILD_DIR=build ./scripts/test-valgrind.sh

@@ -1,0 +1,76 @@
+// Writes the seed corpus of fuzz_job into the folder given as argument:
+// small raster streams through libcups's writer, each behind the option
+// byte that fuzz_job reads first (rotation, compression, standard input).
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <cups/raster.h>
+
+namespace {
+
+struct Page {
+    unsigned width;
+    unsigned height;
+    unsigned bitsPerPixel;
+};
+
+bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Page>& pages, cups_mode_t mode)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || write(fd, &optionByte, 1) != 1) {
+        return false;
+    }
+    cups_raster_t* raster = cupsRasterOpen(fd, mode);
+    bool ok = raster != nullptr;
+    uint32_t seed = 1;
+    for (const Page& p : pages) {
+        cups_page_header2_t h{};
+        h.HWResolution[0] = h.HWResolution[1] = 203;
+        h.cupsWidth = p.width;
+        h.cupsHeight = p.height;
+        h.cupsBitsPerPixel = h.cupsBitsPerColor = p.bitsPerPixel;
+        h.cupsBytesPerLine = (p.width * p.bitsPerPixel + 7) / 8;
+        h.cupsColorSpace = p.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
+        h.cupsNumColors = 1;
+        ok = ok && cupsRasterWriteHeader2(raster, &h) != 0;
+        std::vector<uint8_t> pixels(static_cast<size_t>(h.cupsBytesPerLine) * p.height);
+        for (uint8_t& b : pixels) {
+            seed = seed * 1103515245u + 12345u;
+            const unsigned r = (seed >> 16) & 0xFF;
+            b = r < 100 ? 0x00 : r < 160 ? 0xFF : static_cast<uint8_t>(r);
+        }
+        ok = ok && cupsRasterWritePixels(raster, pixels.data(), static_cast<unsigned>(pixels.size())) ==
+                       pixels.size();
+    }
+    if (raster != nullptr) {
+        cupsRasterClose(raster);
+    }
+    close(fd);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s corpus-folder\n", argv[0]);
+        return 1;
+    }
+    const std::string dir = argv[1];
+    // Option byte: rotation index (0, 1, 2, 3, 7) + 5 x compression (0, 1, 2).
+    const bool ok =
+        writeSeed(dir + "/raw-16x3", 0, {{16, 3, 1}}, CUPS_RASTER_WRITE) &&
+        writeSeed(dir + "/compressed-rot90-13x21", 1 + 5, {{13, 21, 1}}, CUPS_RASTER_WRITE) &&
+        writeSeed(dir + "/raw-rot180-two-pages", 2, {{24, 4, 1}, {8, 9, 1}}, CUPS_RASTER_WRITE) &&
+        writeSeed(dir + "/compressed-rot270-stream", 3 + 5, {{30, 7, 1}}, CUPS_RASTER_WRITE_COMPRESSED) &&
+        writeSeed(dir + "/tall-210", 5, {{8, 210, 1}}, CUPS_RASTER_WRITE_COMPRESSED) &&
+        writeSeed(dir + "/gray-8bit-rot90", 1, {{5, 3, 8}}, CUPS_RASTER_WRITE) &&
+        writeSeed(dir + "/pwg-stream", 4, {{16, 2, 1}}, CUPS_RASTER_WRITE_PWG);
+    return ok ? 0 : 1;
+}

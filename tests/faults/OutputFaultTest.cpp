@@ -1,0 +1,116 @@
+// A printer that cannot take the data: standard output on a full device
+// (/dev/full) or on a pipe whose reader has gone (a backend that ended).
+// The job must say so and fail: the write-error line with the reason, no
+// ready message, status 1, never death by SIGPIPE.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/faults/FaultRun.h"
+#include "tests/support/RasterWriter.h"
+
+namespace {
+
+const std::string kWriteError = "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to write to printer - : ";
+const std::string kReady = "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.";
+const std::string kApiModeLine = "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!";
+
+bool hasLine(const FilterRun& run, const std::string& line)
+{
+    const auto lines = run.errLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string pageStream()
+{
+    const std::string path = tempPath("output-fault.ras");
+    writeRasterFile(path, {patternPage(203, 450, 7)});
+    return path;
+}
+
+std::string textFile()
+{
+    const std::string path = tempPath("output-fault.txt");
+    FILE* f = fopen(path.c_str(), "wb");
+    fputs("label text\n", f);
+    fclose(f);
+    return path;
+}
+
+struct OutputCase {
+    const char* name;
+    FaultOutput output;
+    const char* path;
+    const char* reason;
+};
+
+const OutputCase kOutputCases[] = {
+    {"DeviceFull", FaultOutput::Path, "/dev/full", "No space left on device"},
+    {"ReaderGone", FaultOutput::ClosedPipe, "", "Broken pipe"},
+};
+
+TEST(PrinterGoneFault, RasterJobStopsAtTheSetupBlock)
+{
+    for (const OutputCase& c : kOutputCases) {
+        SCOPED_TRACE(c.name);
+        FaultCall call;
+        call.stdinPath = pageStream();
+        call.output = c.output;
+        call.outputPath = c.path;
+        const FilterRun run = FaultRun(call).finish();
+
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        ASSERT_FALSE(run.errLines().empty());
+        // The setup block's flush fails: nothing more is attempted.
+        EXPECT_EQ(run.errLines().back(), kWriteError + c.reason);
+        EXPECT_FALSE(hasLine(run, kApiModeLine));
+        EXPECT_FALSE(hasLine(run, kReady));
+    }
+}
+
+TEST(PrinterGoneFault, TextJobReportsTheFailedWrite)
+{
+    for (const OutputCase& c : kOutputCases) {
+        SCOPED_TRACE(c.name);
+        FaultCall call;
+        call.file = textFile();
+        call.output = c.output;
+        call.outputPath = c.path;
+        const FilterRun run = FaultRun(call).finish();
+
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        const auto lines = run.errLines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[lines.size() - 2], "TAVELIN Label Driver DEBUG MSG : model number = 27");
+        EXPECT_EQ(lines.back(), kWriteError + c.reason);
+    }
+}
+
+TEST(PrinterGoneFault, ReaderLeavesAfterTheSetupBlock)
+{
+    FaultCall call;
+    call.input = FaultInput::Pipe;
+    call.output = FaultOutput::Pipe;
+    FaultRun filter(call);
+    ASSERT_TRUE(filter.started());
+    ASSERT_TRUE(filter.readOutput(kSetup27.size()));
+    filter.closeOutput();
+    // The page comes only now, so its first band meets the closed pipe.
+    ASSERT_TRUE(filter.feed(readFile(pageStream())));
+    const FilterRun run = filter.finish();
+
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, kSetup27);
+    const auto lines = run.errLines();
+    ASSERT_GE(lines.size(), 3u);
+    // The first band is sent and its flush fails; nothing follows the report.
+    EXPECT_EQ(lines[lines.size() - 3],
+              "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = 200, bytesPerLine = 26");
+    EXPECT_EQ(lines[lines.size() - 2], "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = 0");
+    EXPECT_EQ(lines.back(), kWriteError + "Broken pipe");
+}
+
+}  // namespace

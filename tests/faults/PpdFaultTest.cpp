@@ -1,0 +1,119 @@
+// PPD files that no PPD compiler would write: empty, binary, cut off, with
+// a model number that is no number, and with choices named by negative or
+// non-numeric words. An unreadable PPD ends the job with status 1 and
+// nothing sent; readable odd choices are used as the numbers they read as.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/faults/FaultRun.h"
+#include "tests/support/RasterWriter.h"
+
+namespace {
+
+const std::string kNotSupported = "TAVELIN Label Driver DEBUG MSG : This printer is not supported.";
+const std::string kNoPages = "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!";
+
+std::string writeTemp(const std::string& name, const std::string& bytes)
+{
+    const std::string path = tempPath(name);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return path;
+}
+
+std::string onePageStream()
+{
+    const std::string path = tempPath("ppd-fault.ras");
+    writeRasterFile(path, {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18})});
+    return path;
+}
+
+TEST(BadPpdFault, UnreadableFileEndsTheJob)
+{
+    std::mt19937 random(7);
+    std::string binary(3000, '\0');
+    for (char& c : binary) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    const std::string model27 = readFile(testPpd("model27.ppd"));
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"empty", ""},
+        {"binary", binary},
+        {"zero bytes", std::string(512, '\0')},
+        {"PPD first line, then binary", "*PPD-Adobe: \"4.3\"\n" + binary},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultCall call;
+        call.ppd = writeTemp("bad.ppd", c.bytes);
+        call.stdinPath = onePageStream();
+        const FilterRun run = FaultRun(call).finish();
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.errLines(),
+                  (std::vector<std::string>{"#### TAVELIN_CUPS_DRIVER_V1.0.1", kNotSupported, kNoPages}));
+    }
+}
+
+// libcups reads these, but no model number comes out of them: model 0.
+TEST(BadPpdFault, NoModelNumberRead)
+{
+    const std::string model27 = readFile(testPpd("model27.ppd"));
+    std::string word = model27;
+    const std::string line = "*cupsModelNumber: 27";
+    word.replace(word.find(line), line.size(), "*cupsModelNumber: twenty-seven");
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"model number that is no number", word},
+        {"cut off inside a quoted value before the model number",
+         model27.substr(0, model27.find("*NickName:") + 14)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FaultCall call;
+        call.ppd = writeTemp("no-model.ppd", c.bytes);
+        call.stdinPath = onePageStream();
+        const FilterRun run = FaultRun(call).finish();
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        const auto lines = run.errLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[lines.size() - 3], "TAVELIN Label Driver DEBUG MSG : model number = 0");
+        EXPECT_EQ(lines[lines.size() - 2], kNotSupported);
+        EXPECT_EQ(lines.back(), "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.");
+    }
+}
+
+// Defaults: MediaType -1, SensorType -2, Rotation -1, NumOfCopies -3,
+// Darkness "dark", XMargin -2, YMargin "wide", PrintSpeed -4, BMOffset -1,
+// TOOffset "far", Cutter -1 (no custom cutter), CompPrinting "on".
+TEST(BadPpdFault, NegativeAndNonNumericChoices)
+{
+    FaultCall call;
+    call.ppd = std::string(TVL_FAULT_PPD_DIR) + "/odd-choices.ppd";
+    call.stdinPath = onePageStream();
+    const FilterRun run = FaultRun(call).finish();
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 0);
+    // Words read as 0; -1 mm at 8 dots/mm is -8 dots; media type -1 sends no
+    // "ST"; sensor -2 is a black mark; cutter -1 cuts every -1 labels; a
+    // negative copy count is sent as it is.
+    EXPECT_EQ(run.out,
+              "SL609,24,B,-8\r\nSW609\r\nSD0\r\nSM-16,0\r\nSS-4\r\nTA0\r\nCUTy,-1\r\n"
+              "SOT\r\n" +
+                  fromHex("4C 44 00 00 00 00 02 00 03 00 FF 00 00 FF 81 18") + "\r\nP1,-3\r\n");
+    EXPECT_EQ(run.errLines().back(), "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.");
+}
+
+}  // namespace
