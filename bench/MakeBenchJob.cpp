@@ -1,0 +1,105 @@
+// tvl-bench-job OUTPUT LABELS [compressed|uncompressed] [SEED]
+//
+// Writes the benchmark's raster job through libcups: LABELS labels of 4 x 6 in
+// at 203 dpi (812 x 1218 pixels, 1 bit per pixel, 102 bytes per line), in the
+// compressed stream format of CUPS's rasterizers (default) or uncompressed.
+// The content is drawn from a seeded generator, so a seed always gives the
+// same bytes: a border, rows of text-like glyphs in three sizes, a 1D barcode
+// with its human-readable line and a 2D matrix code, about 15% black.
+//
+// Prints to standard output what the job holds: labels, bytes, black share,
+// and the number of 0x00/0xFF runs per label as the compressed band mode
+// codes them (bands of 200 rows, runs cut at 255), since that mode writes one
+// diagnostic line per run.
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <cups/raster.h>
+
+#include "bench/LabelContent.h"
+
+int main(int argc, char* argv[])
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s OUTPUT LABELS [compressed|uncompressed] [SEED]\n", argv[0]);
+        return 2;
+    }
+    const unsigned labels = static_cast<unsigned>(strtoul(argv[2], nullptr, 10));
+    const bool compressed = argc < 4 || strcmp(argv[3], "uncompressed") != 0;
+    const uint64_t seed = argc > 4 ? strtoull(argv[4], nullptr, 10) : bench::kDefaultSeed;
+
+    const int fd = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        perror(argv[1]);
+        return 1;
+    }
+    cups_raster_t* raster = cupsRasterOpen(fd, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
+    if (raster == nullptr) {
+        perror("cupsRasterOpen");
+        close(fd);
+        return 1;
+    }
+
+    uint64_t runsTotal = 0;
+    unsigned runsMin = ~0u;
+    unsigned runsMax = 0;
+    uint64_t black = 0;
+    int status = 0;
+    for (unsigned n = 0; n < labels && status == 0; ++n) {
+        cups_page_header2_t h{};
+        strcpy(h.MediaClass, "PC");
+        h.HWResolution[0] = h.HWResolution[1] = 203;
+        h.PageSize[0] = 288;
+        h.PageSize[1] = 432;
+        h.ImagingBoundingBox[2] = 288;
+        h.ImagingBoundingBox[3] = 432;
+        h.NumCopies = 1;
+        h.cupsWidth = bench::kLabelWidth;
+        h.cupsHeight = bench::kLabelHeight;
+        h.cupsBitsPerColor = 1;
+        h.cupsBitsPerPixel = 1;
+        h.cupsBytesPerLine = bench::kLabelBytesPerLine;
+        h.cupsColorOrder = CUPS_ORDER_CHUNKED;
+        h.cupsColorSpace = CUPS_CSPACE_K;
+        h.cupsNumColors = 1;
+        h.cupsPageSize[0] = 288.0f;
+        h.cupsPageSize[1] = 432.0f;
+        std::vector<uint8_t> bits = bench::drawLabel(seed, n);
+        const unsigned runs = bench::countRuns(bits);
+        runsTotal += runs;
+        runsMin = runs < runsMin ? runs : runsMin;
+        runsMax = runs > runsMax ? runs : runsMax;
+        black += bench::blackPixels(bits);
+        if (!cupsRasterWriteHeader2(raster, &h) ||
+            cupsRasterWritePixels(raster, bits.data(),
+                                  static_cast<unsigned>(bits.size())) != bits.size()) {
+            fprintf(stderr, "%s: cannot write label %u\n", argv[0], n + 1);
+            status = 1;
+        }
+    }
+    cupsRasterClose(raster);
+    if (close(fd) != 0) {
+        perror(argv[1]);
+        status = 1;
+    }
+    if (status != 0 || labels == 0) {
+        return status;
+    }
+
+    struct stat st {};
+    stat(argv[1], &st);
+    printf("%s: %u labels of %u x %u pixels, %s, seed %" PRIu64 ", %lld bytes (%.0f per label)\n", argv[1],
+           labels, bench::kLabelWidth, bench::kLabelHeight, compressed ? "compressed" : "uncompressed", seed,
+           static_cast<long long>(st.st_size), static_cast<double>(st.st_size) / labels);
+    printf("%s: black %.1f%%; 0x00/0xFF runs per label: mean %.0f, min %u, max %u\n", argv[1],
+           100.0 * static_cast<double>(black) / (static_cast<double>(bench::kLabelWidth) * bench::kLabelHeight * labels),
+           static_cast<double>(runsTotal) / labels, runsMin, runsMax);
+    return 0;
+}
