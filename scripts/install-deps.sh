@@ -12,6 +12,18 @@ pkg-config
 g++
 libcups2-dev
 libgtest-dev
+libpng-dev
+cups
+cups-filters
+ghostscript
+cups-ppdc
+cups-client
+cups-daemon
+cups-ipp-utils
+clang
+libclang-rt-14-dev
+valgrind
+libbenchmark-dev
 "
 
 missing=""
