@@ -52,14 +52,8 @@ fi
 
 BUILD=$(cd "$1" && pwd)
 MODEL=tvl100
-INSPECT=""
-for candidate in "$BUILD/tools/tvl-inspect" "$BUILD/tools/inspect/tvl-inspect"; do
-    if [ -x "$candidate" ]; then
-        INSPECT=$candidate
-        break
-    fi
-done
-if [ -z "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
+INSPECT="$BUILD/tools/tvl-inspect"
+if [ ! -x "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
     echo "FAIL: $BUILD lacks tvl-inspect or the PPDs: build it first" >&2
     exit 1
 fi

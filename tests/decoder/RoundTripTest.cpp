@@ -8,8 +8,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
-#include "tools/inspect/RasterPages.h"
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/RasterPages.h"
+#include "tools/decoder/StreamDecoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/StreamDecoder.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/support/RunFilter.h"
-#include "tools/inspect/RasterPages.h"
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/RasterPages.h"
+#include "tools/decoder/StreamDecoder.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/StreamDecoder.h"
 
 namespace inspect {
 

@@ -1,4 +1,4 @@
-#include "tools/inspect/PngWriter.h"
+#include "tools/decoder/PngWriter.h"
 
 #include <cerrno>
 #include <csetjmp>

@@ -1,4 +1,4 @@
-#include "tools/inspect/RasterPages.h"
+#include "tools/decoder/RasterPages.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/inspect/PngWriter.h"
-#include "tools/inspect/RasterPages.h"
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/PngWriter.h"
+#include "tools/decoder/RasterPages.h"
+#include "tools/decoder/StreamDecoder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/inspect/StreamDecoder.h"
+#include "tools/decoder/StreamDecoder.h"
 
 namespace inspect {
 
