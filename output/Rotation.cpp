@@ -214,6 +214,9 @@ int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uin
 {
     // Turned row r is source column 8 * bytesPerLine - 1 - r read from the
     // top down: the turned rows run backwards from the last one.
+    if (bytesPerLine == 0) {
+        return 0;  // no columns, no turned rows
+    }
     const size_t rowBytes = turnedRowBytes(height);
     const size_t lastRow = static_cast<size_t>(bytesPerLine) * 8 - 1;
     turnPage(source, height, bytesPerLine, [](size_t k) { return k; }, turned + lastRow * rowBytes,

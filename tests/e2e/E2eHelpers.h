@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -12,17 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
 
 namespace e2e {
 
-inline const std::string kLog = "TAVELIN Label Driver DEBUG MSG : ";
 inline const std::string kBanner = "#### TAVELIN_CUPS_DRIVER_V1.0.1";
 inline const std::string kRule = "===================================================";
-
-// Setup block of model27.ppd with its defaults: 3 x 3 in at 203 dpi.
-inline const std::string kSetup27 = "SL609,24,G\r\nSW609\r\nSTd\r\nSD10\r\nSM0,0\r\nSS4\r\nTA0\r\nCUTn\r\n";
 
 // A raster job on standard input: the pages written through libcups.
 inline FilterRun rasterJob(const std::string& ppd, const std::string& options, const std::vector<TestPage>& pages,
@@ -77,11 +73,9 @@ inline std::string writeTempFile(const std::string& name, const std::string& byt
     return path;
 }
 
-// A FIFO for feeding the filter. A filter that stops reading early must
-// fail the test, not kill it with SIGPIPE.
+// A FIFO for feeding the filter (RunningFilter::openFifo).
 inline std::string makeFifo(const std::string& name)
 {
-    signal(SIGPIPE, SIG_IGN);
     const std::string path = tempPath(name);
     unlink(path.c_str());
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << path;

@@ -11,16 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
+#include "tests/support/ReferenceTurn.h"
 #include "tests/support/RunFilter.h"
 
 namespace model {
-
-inline const std::string kPrefix = "TAVELIN Label Driver DEBUG MSG : ";
-
-// Setup block of tests/ppd/model27.ppd with its defaults. The label is
-// square, so a quarter-turned job's swapped length and width give the same.
-inline const std::string kSetup27 = "SL609,24,G\r\nSW609\r\nSTd\r\nSD10\r\nSM0,0\r\nSS4\r\nTA0\r\nCUTn\r\n";
 
 struct Page {
     uint32_t width = 0;
@@ -35,28 +31,11 @@ inline Page fromTestPage(const TestPage& p)
                 p.pixels};
 }
 
-inline bool pixel(const Page& p, size_t x, size_t y)
-{
-    return (p.pixels[y * p.bytesPerLine + x / 8] >> (7 - x % 8)) & 1;
-}
-
-// Quarter turn, pixel by pixel: the turned page has `width` rows of `height`
-// pixels, pad bits 0.
-//   rotation 1 (clockwise):         turned (X, Y) = source (Y, H-1-X)
-//   rotation 3 (counter-clockwise): turned (X, Y) = source (W-1-Y, X)
+// Quarter turn, pixel by pixel (tests/support/ReferenceTurn.h).
 inline Page turned(const Page& src, int rotation)
 {
-    Page out{src.height, src.width, (src.height + 7) / 8, {}};
-    out.pixels.assign(static_cast<size_t>(out.height) * out.bytesPerLine, 0);
-    for (size_t y = 0; y < out.height; ++y) {
-        for (size_t x = 0; x < out.width; ++x) {
-            const bool set = rotation == 1 ? pixel(src, y, src.height - 1 - x) : pixel(src, src.width - 1 - y, x);
-            if (set) {
-                out.pixels[y * out.bytesPerLine + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-            }
-        }
-    }
-    return out;
+    return Page{src.height, src.width, (src.height + 7) / 8,
+                referenceTurn(src.pixels, src.width, src.height, src.bytesPerLine, rotation)};
 }
 
 inline std::string format(const char* fmt, long a, long b = 0, long c = 0)
@@ -70,7 +49,7 @@ inline std::string format(const char* fmt, long a, long b = 0, long c = 0)
 // bytes as themselves; one log line per run.
 inline std::string encode(const uint8_t* data, size_t length, std::vector<std::string>* log)
 {
-    log->push_back(kPrefix + "start RLE Compression");
+    log->push_back(kLog + "start RLE Compression");
     std::string out;
     size_t i = 0;
     while (i < length) {
@@ -85,13 +64,13 @@ inline std::string encode(const uint8_t* data, size_t length, std::vector<std::s
             ++n;
             ++i;
         }
-        log->push_back(kPrefix + format(b == 0 ? "compData = 0x00, compDataLength = %ld"
-                                               : "compData = 0xff, compDataLength = %ld",
-                                        static_cast<long>(n)));
+        log->push_back(kLog + format(b == 0 ? "compData = 0x00, compDataLength = %ld"
+                                            : "compData = 0xff, compDataLength = %ld",
+                                     static_cast<long>(n)));
         out += static_cast<char>(b);
         out += static_cast<char>(n);
     }
-    log->push_back(kPrefix + "RLE Compression complete");
+    log->push_back(kLog + "RLE Compression complete");
     return out;
 }
 
@@ -121,18 +100,18 @@ inline void addPage(Job* job, const Page& source, int rotation, bool compressed,
         const uint8_t* band = page.pixels.data() + static_cast<size_t>(start) * bpl;
         const size_t bytes = static_cast<size_t>(rows) * bpl;
         if (compressed) {
-            job->err.push_back(kPrefix + format("printPage() comp : hieght = %ld, p_height = %ld, bytesPerLine = %ld",
-                                                page.height - start - rows, rows, bpl));
-            job->err.push_back(kPrefix + format("printPage() comp : start_height = %ld", start));
-            job->err.push_back(kPrefix + format("printPage() comp : compDataLen = %ld", static_cast<long>(previous)));
+            job->err.push_back(kLog + format("printPage() comp : hieght = %ld, p_height = %ld, bytesPerLine = %ld",
+                                             page.height - start - rows, rows, bpl));
+            job->err.push_back(kLog + format("printPage() comp : start_height = %ld", start));
+            job->err.push_back(kLog + format("printPage() comp : compDataLen = %ld", static_cast<long>(previous)));
             const std::string coded = encode(band, bytes, &job->err);
             job->out += std::string("LCR\0\0\0", 6) + le16(start) + le16(bpl) + le16(rows) + coded;
             previous = coded.size();
         } else {
             job->out += std::string("LD\0\0", 4) + le16(start) + le16(bpl) + le16(rows);
             job->out += std::string(reinterpret_cast<const char*>(band), bytes);
-            job->err.push_back(kPrefix + format("printPage() : hieght = %ld, bytesPerLine = %ld", rows, bpl));
-            job->err.push_back(kPrefix + format("printPage() : start_height = %ld", start));
+            job->err.push_back(kLog + format("printPage() : hieght = %ld, bytesPerLine = %ld", rows, bpl));
+            job->err.push_back(kLog + format("printPage() : start_height = %ld", start));
             job->err.push_back(format("TAVELIN Label Driver DEBUG MSG: printPage() : i = %ld", static_cast<long>(bytes)));
         }
     }
@@ -168,7 +147,7 @@ inline std::vector<std::string> pageLines(const FilterRun& run)
 {
     const std::vector<std::string> all = run.errLines();
     for (size_t i = 0; i < all.size(); ++i) {
-        if (all[i] == kPrefix + "Not Tavelin Msq API Mode!!!") {
+        if (all[i] == kLog + "Not Tavelin Msq API Mode!!!") {
             return std::vector<std::string>(all.begin() + static_cast<long>(i) + 1, all.end());
         }
     }
@@ -200,7 +179,7 @@ inline void expectJob(const FilterRun& run, const Job& job, const std::string& n
     ASSERT_EQ(run.out.substr(0, kSetup27.size()), kSetup27) << name;
     EXPECT_TRUE(sameBytes(run.out.substr(kSetup27.size()), job.out)) << name;
     std::vector<std::string> err = job.err;
-    err.push_back(kPrefix + "INFO: Ready to print.");
+    err.push_back(kLog + "INFO: Ready to print.");
     const std::vector<std::string> got = pageLines(run);
     if (got != err) {
         size_t at = 0;

@@ -2,13 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/PageModel.h"
+#include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
 
 namespace {
-
-using model::kPrefix;
-using model::kSetup27;
 
 FilterRun printPages(const std::vector<TestPage>& pages, const std::string& options, bool compressedStream = false)
 {
@@ -43,22 +41,22 @@ TEST(RasterPage, WorkedExampleLogLines)
 {
     const TestPage page = bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18});
     EXPECT_EQ(model::pageLines(printPages({page}, "")), (std::vector<std::string>{
-                                                            kPrefix + "printPage() : hieght = 3, bytesPerLine = 2",
-                                                            kPrefix + "printPage() : start_height = 0",
+                                                            kLog + "printPage() : hieght = 3, bytesPerLine = 2",
+                                                            kLog + "printPage() : start_height = 0",
                                                             "TAVELIN Label Driver DEBUG MSG: printPage() : i = 6",
-                                                            kPrefix + "INFO: Ready to print.",
+                                                            kLog + "INFO: Ready to print.",
                                                         }));
     EXPECT_EQ(model::pageLines(printPages({page}, "CompPrinting=1")),
               (std::vector<std::string>{
-                  kPrefix + "printPage() comp : hieght = 0, p_height = 3, bytesPerLine = 2",
-                  kPrefix + "printPage() comp : start_height = 0",
-                  kPrefix + "printPage() comp : compDataLen = 0",
-                  kPrefix + "start RLE Compression",
-                  kPrefix + "compData = 0xff, compDataLength = 1",
-                  kPrefix + "compData = 0x00, compDataLength = 2",
-                  kPrefix + "compData = 0xff, compDataLength = 1",
-                  kPrefix + "RLE Compression complete",
-                  kPrefix + "INFO: Ready to print.",
+                  kLog + "printPage() comp : hieght = 0, p_height = 3, bytesPerLine = 2",
+                  kLog + "printPage() comp : start_height = 0",
+                  kLog + "printPage() comp : compDataLen = 0",
+                  kLog + "start RLE Compression",
+                  kLog + "compData = 0xff, compDataLength = 1",
+                  kLog + "compData = 0x00, compDataLength = 2",
+                  kLog + "compData = 0xff, compDataLength = 1",
+                  kLog + "RLE Compression complete",
+                  kLog + "INFO: Ready to print.",
               }));
 }
 
@@ -74,13 +72,13 @@ TEST(RasterPage, TwoBandsByHand)
     EXPECT_EQ(hexBytes(out.substr(0, 15)), "53 4F 54 0D 0A 4C 44 00 00 00 00 02 00 C8 00");
     EXPECT_EQ(hexBytes(out.substr(415)), "4C 44 00 00 C8 00 02 00 01 00 00 00 0D 0A 50 31 0D 0A");
     EXPECT_EQ(model::pageLines(raw), (std::vector<std::string>{
-                                         kPrefix + "printPage() : hieght = 200, bytesPerLine = 2",
-                                         kPrefix + "printPage() : start_height = 0",
+                                         kLog + "printPage() : hieght = 200, bytesPerLine = 2",
+                                         kLog + "printPage() : start_height = 0",
                                          "TAVELIN Label Driver DEBUG MSG: printPage() : i = 400",
-                                         kPrefix + "printPage() : hieght = 1, bytesPerLine = 2",
-                                         kPrefix + "printPage() : start_height = 200",
+                                         kLog + "printPage() : hieght = 1, bytesPerLine = 2",
+                                         kLog + "printPage() : start_height = 200",
                                          "TAVELIN Label Driver DEBUG MSG: printPage() : i = 2",
-                                         kPrefix + "INFO: Ready to print.",
+                                         kLog + "INFO: Ready to print.",
                                      }));
 
     // 400 zero bytes are runs of 255 and 145; the second band's compDataLen
@@ -93,20 +91,20 @@ TEST(RasterPage, TwoBandsByHand)
               "4C 43 52 00 00 00 C8 00 02 00 01 00 00 02 "
               "0D 0A 50 31 0D 0A");
     EXPECT_EQ(model::pageLines(packed), (std::vector<std::string>{
-                                            kPrefix + "printPage() comp : hieght = 1, p_height = 200, bytesPerLine = 2",
-                                            kPrefix + "printPage() comp : start_height = 0",
-                                            kPrefix + "printPage() comp : compDataLen = 0",
-                                            kPrefix + "start RLE Compression",
-                                            kPrefix + "compData = 0x00, compDataLength = 255",
-                                            kPrefix + "compData = 0x00, compDataLength = 145",
-                                            kPrefix + "RLE Compression complete",
-                                            kPrefix + "printPage() comp : hieght = 0, p_height = 1, bytesPerLine = 2",
-                                            kPrefix + "printPage() comp : start_height = 200",
-                                            kPrefix + "printPage() comp : compDataLen = 4",
-                                            kPrefix + "start RLE Compression",
-                                            kPrefix + "compData = 0x00, compDataLength = 2",
-                                            kPrefix + "RLE Compression complete",
-                                            kPrefix + "INFO: Ready to print.",
+                                            kLog + "printPage() comp : hieght = 1, p_height = 200, bytesPerLine = 2",
+                                            kLog + "printPage() comp : start_height = 0",
+                                            kLog + "printPage() comp : compDataLen = 0",
+                                            kLog + "start RLE Compression",
+                                            kLog + "compData = 0x00, compDataLength = 255",
+                                            kLog + "compData = 0x00, compDataLength = 145",
+                                            kLog + "RLE Compression complete",
+                                            kLog + "printPage() comp : hieght = 0, p_height = 1, bytesPerLine = 2",
+                                            kLog + "printPage() comp : start_height = 200",
+                                            kLog + "printPage() comp : compDataLen = 4",
+                                            kLog + "start RLE Compression",
+                                            kLog + "compData = 0x00, compDataLength = 2",
+                                            kLog + "RLE Compression complete",
+                                            kLog + "INFO: Ready to print.",
                                         }));
 }
 
@@ -241,9 +239,9 @@ TEST(RasterPage, PageTooLargeForOneReadFailsAsMemoryError)
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, kSetup27) << "no orientation, block or print command";
         EXPECT_EQ(model::pageLines(run), (std::vector<std::string>{
-                                             kPrefix + "Memory Allocation Error",
+                                             kLog + "Memory Allocation Error",
                                              ": Cannot allocate memory",
-                                             kPrefix + "ERROR: Unable to print page 1",
+                                             kLog + "ERROR: Unable to print page 1",
                                          }));
     }
 }
@@ -258,7 +256,7 @@ TEST(RasterPage, HeaderTheReaderRefusesEndsTheStream)
     const FilterRun alone = printPages({noRows}, "");
     EXPECT_EQ(alone.status, 1);
     EXPECT_EQ(alone.out, kSetup27);
-    EXPECT_EQ(model::pageLines(alone), std::vector<std::string>{kPrefix + "ERROR: No pages found!"});
+    EXPECT_EQ(model::pageLines(alone), std::vector<std::string>{kLog + "ERROR: No pages found!"});
 
     const FilterRun after = printPages({good, noRows, good}, "");
     EXPECT_EQ(after.status, 0);
@@ -273,7 +271,7 @@ TEST(RasterPage, ShortPixelDataFailsThePage)
         const FilterRun run = printPages({page}, "", stream);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, kSetup27);
-        EXPECT_EQ(model::pageLines(run), std::vector<std::string>{kPrefix + "ERROR: Unable to print page 1"});
+        EXPECT_EQ(model::pageLines(run), std::vector<std::string>{kLog + "ERROR: Unable to print page 1"});
     }
 }
 

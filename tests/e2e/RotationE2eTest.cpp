@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/PageModel.h"
+#include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
 
 namespace {
-
-using model::kPrefix;
-using model::kSetup27;
 
 TEST(RotatedPage, WorkedExampleThroughTheFilter)
 {
@@ -132,8 +130,8 @@ TEST(RotatedPage, PagesThatCannotBeTurned)
                 EXPECT_EQ(run.status, 1) << c.name;
                 EXPECT_EQ(run.out, kSetup27 + "SOT\r\n") << c.name << ": no block, no print command";
                 EXPECT_EQ(model::pageLines(run), (std::vector<std::string>{
-                                                     kPrefix + "ERROR: Cannot rotate this page",
-                                                     kPrefix + "ERROR: Unable to print page 1",
+                                                     kLog + "ERROR: Cannot rotate this page",
+                                                     kLog + "ERROR: Unable to print page 1",
                                                  }))
                     << c.name << " rotation " << rotation;
             }
@@ -162,8 +160,8 @@ TEST(RotatedPage, FailedTurnStopsTheJobAtThatPage)
     model::addPage(&job, model::fromTestPage(good), 1, false, 1);
     EXPECT_TRUE(model::sameBytes(run.out, kSetup27 + job.out + "SOT\r\n"));
     std::vector<std::string> lines = job.err;
-    lines.push_back(kPrefix + "ERROR: Cannot rotate this page");
-    lines.push_back(kPrefix + "ERROR: Unable to print page 2");
+    lines.push_back(kLog + "ERROR: Cannot rotate this page");
+    lines.push_back(kLog + "ERROR: Unable to print page 2");
     EXPECT_EQ(model::pageLines(run), lines);
 }
 

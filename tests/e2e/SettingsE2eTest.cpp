@@ -127,11 +127,11 @@ struct CustomCase {
 TEST(SettingsE2e, CustomPageSizes)
 {
     const std::vector<std::string> customPath = {
-        "TAVELIN Label Driver DEBUG MSG : getOptionChoice = Custom",
-        "TAVELIN Label Driver DEBUG MSG : keyword = PageSize",
-        "TAVELIN Label Driver DEBUG MSG : start custom option function",
-        "TAVELIN Label Driver DEBUG MSG : cOption not NULL",
-        "TAVELIN Label Driver DEBUG MSG : cParam not NULL, name = Width",
+        kLog + "getOptionChoice = Custom",
+        kLog + "keyword = PageSize",
+        kLog + "start custom option function",
+        kLog + "cOption not NULL",
+        kLog + "cParam not NULL, name = Width",
     };
     auto withCustom = [&](std::vector<std::string> tail) {
         std::vector<std::string> lines = customPath;
@@ -161,7 +161,7 @@ TEST(SettingsE2e, CustomPageSizes)
          withCustom({"TAVELIN DEBUG MSG : custom Width is 0.000000", "TAVELIN DEBUG MSG : custom Height is 0.000000"}),
          "settings->pageSize   \t: 0", "lengthDot = 203, widthDot = 304"},
         {"no custom size asked", "PageSize=5",
-         {"TAVELIN Label Driver DEBUG MSG : getOptionChoice = 5", "TAVELIN DEBUG MSG : custom Width is 0.000000",
+         {kLog + "getOptionChoice = 5", "TAVELIN DEBUG MSG : custom Width is 0.000000",
           "TAVELIN DEBUG MSG : custom Height is 0.000000"},
          "settings->pageSize   \t: 5", "lengthDot = 1016, widthDot = 304"},
     };

@@ -2,7 +2,6 @@
 // followed by CR LF, with no setup block.
 #include <fcntl.h>
 #include <string>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -67,19 +66,16 @@ TEST(TextPassThrough, PipeWithSmallReads)
     FilterCall call;
     call.ppd = testPpd("model27.ppd");
     call.file = fifo;
+    call.output = FilterOutput::Pipe;
     RunningFilter filter(call);
     ASSERT_TRUE(filter.started());
-    const int fd = filter.openFifoForWriting(fifo);
-    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(filter.openFifo(fifo));
     const std::string content = allByteValues(3000);
     for (size_t at = 0; at < content.size(); at += 10) {
-        ASSERT_TRUE(writeAll(fd, content.substr(at, 10)));
-        int pending = 1;
-        while (ioctl(fd, FIONREAD, &pending) == 0 && pending > 0) {
-            usleep(100);
-        }
+        ASSERT_TRUE(filter.feed(content.substr(at, 10)));
+        ASSERT_TRUE(filter.waitInputTaken());
     }
-    close(fd);
+    filter.closeInput();
     const FilterRun run = filter.finish();
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.size(), content.size() + 2);

@@ -9,18 +9,18 @@
 #include <random>
 #include <vector>
 
-#include "tests/faults/FaultRun.h"
 #include "tests/support/RasterWriter.h"
+#include "tests/support/RunFilter.h"
 
 namespace {
 
-const std::string kReady = "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.";
-const std::string kNoPages = "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!";
-const std::string kPage1Failed = "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page 1";
-const std::string kAllocation = "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error";
+const std::string kReady = kLog + "INFO: Ready to print.";
+const std::string kNoPages = kLog + "ERROR: No pages found!";
+const std::string kPage1Failed = kLog + "ERROR: Unable to print page 1";
+const std::string kAllocation = kLog + "Memory Allocation Error";
 const std::string kNoMemory = ": Cannot allocate memory";
-const std::string kCannotRotate = "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page";
-const std::string kApiModeLine = "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!";
+const std::string kCannotRotate = kLog + "ERROR: Cannot rotate this page";
+const std::string kApiModeLine = kLog + "Not Tavelin Msq API Mode!!!";
 
 FilterRun runOnBytes(const std::string& stream, const std::string& options = "")
 {
@@ -29,10 +29,11 @@ FilterRun runOnBytes(const std::string& stream, const std::string& options = "")
     FILE* f = fopen(path.c_str(), "wb");
     fwrite(stream.data(), 1, stream.size(), f);
     fclose(f);
-    FaultCall call;
+    FilterCall call;
+    call.ppd = testPpd("model27.ppd");
     call.options = options;
     call.stdinPath = path;
-    return FaultRun(call).finish();
+    return runFilter(call);
 }
 
 // The lines the job writes after "Not Tavelin Msq API Mode!!!".
@@ -80,7 +81,7 @@ TEST(BrokenStreamFault, TruncatedInPageTwo)
               "53 4F 54 0D 0A "
               "4C 44 00 00 00 00 02 00 03 00 FF 00 00 FF 81 18 "
               "0D 0A 50 31 0D 0A");
-    EXPECT_EQ(linesAfterSetup(run).back(), "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page 2");
+    EXPECT_EQ(linesAfterSetup(run).back(), kLog + "ERROR: Unable to print page 2");
 }
 
 TEST(BrokenStreamFault, TruncatedInsideTheHeader)
@@ -158,8 +159,8 @@ const std::string SOB = "53 4F 42 0D 0A";
 const std::string P1 = "0D 0A 50 31 0D 0A";
 const std::string kBand1x1 = "4C 44 00 00 00 00 01 00 01 00";  // start 0, 1 byte per line, 1 row
 const std::vector<std::string> kPrinted1Row = {
-    "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = 1, bytesPerLine = 1",
-    "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = 0",
+    kLog + "printPage() : hieght = 1, bytesPerLine = 1",
+    kLog + "printPage() : start_height = 0",
     "TAVELIN Label Driver DEBUG MSG: printPage() : i = 1", kReady};
 const std::vector<std::string> kRefused = {kNoPages};
 const std::vector<std::string> kCutShort = {kPage1Failed};
@@ -239,11 +240,12 @@ TEST(MemoryLimitFault, TallPageTakesTheAllocationFailurePath)
     }
     for (int rotation = 0; rotation < 4; ++rotation) {
         SCOPED_TRACE(rotation);
-        FaultCall call;
+        FilterCall call;
+        call.ppd = testPpd("model27.ppd");
         call.options = "Rotation=" + std::to_string(rotation);
         call.stdinPath = path;
         call.addressSpaceLimit = 256u << 20;
-        const FilterRun run = FaultRun(call).finish();
+        const FilterRun run = runFilter(call);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, kSetup27);

@@ -6,14 +6,14 @@
 
 #include <algorithm>
 
-#include "tests/faults/FaultRun.h"
 #include "tests/support/RasterWriter.h"
+#include "tests/support/RunFilter.h"
 
 namespace {
 
-const std::string kWriteError = "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to write to printer - : ";
-const std::string kReady = "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.";
-const std::string kApiModeLine = "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!";
+const std::string kWriteError = kLog + "ERROR: Unable to write to printer - : ";
+const std::string kReady = kLog + "INFO: Ready to print.";
+const std::string kApiModeLine = kLog + "Not Tavelin Msq API Mode!!!";
 
 bool hasLine(const FilterRun& run, const std::string& line)
 {
@@ -39,25 +39,26 @@ std::string textFile()
 
 struct OutputCase {
     const char* name;
-    FaultOutput output;
+    FilterOutput output;
     const char* path;
     const char* reason;
 };
 
 const OutputCase kOutputCases[] = {
-    {"DeviceFull", FaultOutput::Path, "/dev/full", "No space left on device"},
-    {"ReaderGone", FaultOutput::ClosedPipe, "", "Broken pipe"},
+    {"DeviceFull", FilterOutput::File, "/dev/full", "No space left on device"},
+    {"ReaderGone", FilterOutput::ClosedPipe, "", "Broken pipe"},
 };
 
 TEST(PrinterGoneFault, RasterJobStopsAtTheSetupBlock)
 {
     for (const OutputCase& c : kOutputCases) {
         SCOPED_TRACE(c.name);
-        FaultCall call;
+        FilterCall call;
+        call.ppd = testPpd("model27.ppd");
         call.stdinPath = pageStream();
         call.output = c.output;
-        call.outputPath = c.path;
-        const FilterRun run = FaultRun(call).finish();
+        call.stdoutPath = c.path;
+        const FilterRun run = runFilter(call);
 
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
@@ -73,30 +74,32 @@ TEST(PrinterGoneFault, TextJobReportsTheFailedWrite)
 {
     for (const OutputCase& c : kOutputCases) {
         SCOPED_TRACE(c.name);
-        FaultCall call;
+        FilterCall call;
+        call.ppd = testPpd("model27.ppd");
         call.file = textFile();
         call.output = c.output;
-        call.outputPath = c.path;
-        const FilterRun run = FaultRun(call).finish();
+        call.stdoutPath = c.path;
+        const FilterRun run = runFilter(call);
 
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
         const auto lines = run.errLines();
         ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines[lines.size() - 2], "TAVELIN Label Driver DEBUG MSG : model number = 27");
+        EXPECT_EQ(lines[lines.size() - 2], kLog + "model number = 27");
         EXPECT_EQ(lines.back(), kWriteError + c.reason);
     }
 }
 
 TEST(PrinterGoneFault, ReaderLeavesAfterTheSetupBlock)
 {
-    FaultCall call;
-    call.input = FaultInput::Pipe;
-    call.output = FaultOutput::Pipe;
-    FaultRun filter(call);
+    FilterCall call;
+    call.ppd = testPpd("model27.ppd");
+    call.input = FilterInput::Pipe;
+    call.output = FilterOutput::Pipe;
+    RunningFilter filter(call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.readOutput(kSetup27.size()));
-    filter.closeOutput();
+    ASSERT_TRUE(filter.waitForOut(kSetup27));
+    filter.closeOut();
     // The page comes only now, so its first band meets the closed pipe.
     ASSERT_TRUE(filter.feed(readFile(pageStream())));
     const FilterRun run = filter.finish();
@@ -108,8 +111,8 @@ TEST(PrinterGoneFault, ReaderLeavesAfterTheSetupBlock)
     ASSERT_GE(lines.size(), 3u);
     // The first band is sent and its flush fails; nothing follows the report.
     EXPECT_EQ(lines[lines.size() - 3],
-              "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = 200, bytesPerLine = 26");
-    EXPECT_EQ(lines[lines.size() - 2], "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = 0");
+              kLog + "printPage() : hieght = 200, bytesPerLine = 26");
+    EXPECT_EQ(lines[lines.size() - 2], kLog + "printPage() : start_height = 0");
     EXPECT_EQ(lines.back(), kWriteError + "Broken pipe");
 }
 

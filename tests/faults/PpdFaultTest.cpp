@@ -6,13 +6,13 @@
 
 #include <random>
 
-#include "tests/faults/FaultRun.h"
 #include "tests/support/RasterWriter.h"
+#include "tests/support/RunFilter.h"
 
 namespace {
 
-const std::string kNotSupported = "TAVELIN Label Driver DEBUG MSG : This printer is not supported.";
-const std::string kNoPages = "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!";
+const std::string kNotSupported = kLog + "This printer is not supported.";
+const std::string kNoPages = kLog + "ERROR: No pages found!";
 
 std::string writeTemp(const std::string& name, const std::string& bytes)
 {
@@ -50,10 +50,10 @@ TEST(BadPpdFault, UnreadableFileEndsTheJob)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FaultCall call;
+        FilterCall call;
         call.ppd = writeTemp("bad.ppd", c.bytes);
         call.stdinPath = onePageStream();
-        const FilterRun run = FaultRun(call).finish();
+        const FilterRun run = runFilter(call);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
@@ -80,18 +80,18 @@ TEST(BadPpdFault, NoModelNumberRead)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FaultCall call;
+        FilterCall call;
         call.ppd = writeTemp("no-model.ppd", c.bytes);
         call.stdinPath = onePageStream();
-        const FilterRun run = FaultRun(call).finish();
+        const FilterRun run = runFilter(call);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         const auto lines = run.errLines();
         ASSERT_GE(lines.size(), 3u);
-        EXPECT_EQ(lines[lines.size() - 3], "TAVELIN Label Driver DEBUG MSG : model number = 0");
+        EXPECT_EQ(lines[lines.size() - 3], kLog + "model number = 0");
         EXPECT_EQ(lines[lines.size() - 2], kNotSupported);
-        EXPECT_EQ(lines.back(), "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.");
+        EXPECT_EQ(lines.back(), kLog + "jobSetup() fail.");
     }
 }
 
@@ -100,10 +100,10 @@ TEST(BadPpdFault, NoModelNumberRead)
 // TOOffset "far", Cutter -1 (no custom cutter), CompPrinting "on".
 TEST(BadPpdFault, NegativeAndNonNumericChoices)
 {
-    FaultCall call;
+    FilterCall call;
     call.ppd = std::string(TVL_FAULT_PPD_DIR) + "/odd-choices.ppd";
     call.stdinPath = onePageStream();
-    const FilterRun run = FaultRun(call).finish();
+    const FilterRun run = runFilter(call);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.status, 0);
     // Words read as 0; -1 mm at 8 dots/mm is -8 dots; media type -1 sends no
@@ -113,7 +113,7 @@ TEST(BadPpdFault, NegativeAndNonNumericChoices)
               "SL609,24,B,-8\r\nSW609\r\nSD0\r\nSM-16,0\r\nSS-4\r\nTA0\r\nCUTy,-1\r\n"
               "SOT\r\n" +
                   fromHex("4C 44 00 00 00 00 02 00 03 00 FF 00 00 FF 81 18") + "\r\nP1,-3\r\n");
-    EXPECT_EQ(run.errLines().back(), "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.");
+    EXPECT_EQ(run.errLines().back(), kLog + "INFO: Ready to print.");
 }
 
 }  // namespace

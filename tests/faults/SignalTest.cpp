@@ -9,13 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/faults/FaultRun.h"
 #include "tests/support/RasterWriter.h"
+#include "tests/support/RunFilter.h"
 
 namespace {
 
-const std::string kReady = "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.";
-const std::string kNoPages = "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!";
+const std::string kReady = kLog + "INFO: Ready to print.";
+const std::string kNoPages = kLog + "ERROR: No pages found!";
 
 // Page rows FF 00 / 00 FF / 81 18, 16 pixels wide, and what it prints as.
 const TestPage kPage = bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18});
@@ -38,14 +38,15 @@ std::string lastLine(const FilterRun& run)
 
 TEST(CancelFault, BeforeTheFirstPageHeader)
 {
-    FaultCall call;
-    call.input = FaultInput::Pipe;
-    FaultRun filter(call);
+    FilterCall call;
+    call.ppd = testPpd("model27.ppd");
+    call.input = FilterInput::Pipe;
+    RunningFilter filter(call);
     ASSERT_TRUE(filter.started());
     // Asleep in read() with nothing fed: waiting for the stream's first bytes,
     // after the settings were read and the setup block was sent.
     ASSERT_TRUE(filter.waitBlockedInRead());
-    filter.signal(SIGTERM);
+    filter.sendSignal(SIGTERM);
     ASSERT_TRUE(filter.feed(rasterBytes({kPage})));
     const FilterRun run = filter.finish();
 
@@ -59,14 +60,15 @@ TEST(CancelFault, InTheMiddleOfAPageFedSlowly)
 {
     const std::string stream = rasterBytes({kPage, kPage});
     const size_t headerEnd = 4 + sizeof(cups_page_header2_t);
-    FaultCall call;
-    call.input = FaultInput::Pipe;
-    FaultRun filter(call);
+    FilterCall call;
+    call.ppd = testPpd("model27.ppd");
+    call.input = FilterInput::Pipe;
+    RunningFilter filter(call);
     ASSERT_TRUE(filter.started());
     // Page 1's header and half of its six pixel bytes.
     ASSERT_TRUE(filter.feed(stream.substr(0, headerEnd + 3)));
     ASSERT_TRUE(filter.waitBlockedInRead());
-    filter.signal(SIGTERM);
+    filter.sendSignal(SIGTERM);
     ASSERT_TRUE(filter.feed(stream.substr(headerEnd + 3)));
     const FilterRun run = filter.finish();
 
@@ -82,14 +84,15 @@ TEST(CancelFault, DuringATextJob)
     const std::string fifo = tempPath("text-job.fifo");
     unlink(fifo.c_str());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    FaultCall call;
+    FilterCall call;
+    call.ppd = testPpd("model27.ppd");
     call.file = fifo;
-    FaultRun filter(call);
+    RunningFilter filter(call);
     ASSERT_TRUE(filter.started());
     ASSERT_TRUE(filter.openFifo(fifo));
     ASSERT_TRUE(filter.feed("first half"));
     ASSERT_TRUE(filter.waitBlockedInRead(fifo));
-    filter.signal(SIGTERM);
+    filter.sendSignal(SIGTERM);
     ASSERT_TRUE(filter.feed(", second half\n"));
     const FilterRun run = filter.finish();
 
@@ -97,7 +100,7 @@ TEST(CancelFault, DuringATextJob)
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "first half, second half\n\r\n");
-    EXPECT_EQ(lastLine(run), "TAVELIN Label Driver DEBUG MSG : model number = 27");
+    EXPECT_EQ(lastLine(run), kLog + "model number = 27");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "output/Band.h"
 #include "output/Buffer.h"
 #include "output/Rotation.h"
+#include "tests/support/Expected.h"
 #include "tests/unit/CaptureOutput.h"
 
 namespace {
@@ -90,7 +91,7 @@ TEST(SizeOverflowFault, TurnOfAnImpossiblePageIsRefused)
         errno = 0;
         EXPECT_EQ(convertRotation(rotation, std::span<uint8_t>(page, sizeof page), &h), 1);
         // The reason is ENOMEM although no allocation was tried.
-        EXPECT_EQ(err.text(), "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n: Cannot allocate memory\n");
+        EXPECT_EQ(err.text(), kLog + "Memory Allocation Error\n: Cannot allocate memory\n");
         EXPECT_EQ(out.text(), "SOT\r\n");
         EXPECT_EQ(h.cupsWidth, 8u);  // header untouched
         EXPECT_EQ(h.cupsHeight, 0xffffffffu);

@@ -54,6 +54,25 @@ cups_page_header2_t headerFor(const TestPage& page)
     return h;
 }
 
+std::string rawRasterStream(const RawHeader& raw, const std::string& pixels, bool compressedSync)
+{
+    TestPage page;
+    page.width = raw.width;
+    page.height = raw.height;
+    page.bitsPerPixel = raw.bitsPerPixel;
+    cups_page_header2_t header = headerFor(page);
+    header.cupsBytesPerLine = raw.bytesPerLine;
+    // One colour of black dots, whatever the depth claimed.
+    header.cupsBitsPerColor = raw.bitsPerPixel > 16 ? 8 : raw.bitsPerPixel;
+    header.cupsColorSpace = CUPS_CSPACE_K;
+    // The writer stores its sync word as a host-order integer.
+    constexpr unsigned kSyncV3 = 0x52615333;  // "RaS3": uncompressed, version 3 header
+    const unsigned sync = compressedSync ? CUPS_RASTER_SYNCv2 : kSyncV3;
+    std::string stream(reinterpret_cast<const char*>(&sync), sizeof sync);
+    stream.append(reinterpret_cast<const char*>(&header), sizeof header);
+    return stream + pixels;
+}
+
 void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -29,5 +29,17 @@ cups_page_header2_t headerFor(const TestPage& page);
 // else CUPS_RASTER_WRITE). Fails the current test on error.
 void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed = false);
 
+// The bytes that libcups's writer (CUPS_RASTER_WRITE) produces for one page
+// header, put together here so that headers the reader must refuse can be
+// made: the sync word, then the whole page header as the host stores it,
+// then `pixels` as they are.
+struct RawHeader {
+    uint32_t width;
+    uint32_t height;
+    uint32_t bytesPerLine;  // as given, 0 included
+    uint32_t bitsPerPixel = 1;
+};
+std::string rawRasterStream(const RawHeader& header, const std::string& pixels, bool compressedSync = false);
+
 // A file name in the test's own temporary folder.
 std::string tempPath(const std::string& name);

@@ -1,12 +1,16 @@
 #include "tests/support/RunFilter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
-#include <poll.h>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,10 +18,42 @@
 
 namespace {
 
-// In the forked child, with its descriptors in place: becomes the filter,
-// started the way the scheduler starts it.
-[[noreturn]] void execFilter(const FilterCall& call, std::vector<std::string>& args)
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+
+// Long enough for a slow machine under valgrind; a filter that takes longer
+// has hung.
+constexpr microseconds kDeadline = std::chrono::seconds(120);
+
+void closeFd(int* fd)
 {
+    if (*fd >= 0) {
+        close(*fd);
+        *fd = -1;
+    }
+}
+
+std::vector<std::string> argumentsOf(const FilterCall& call)
+{
+    std::vector<std::string> args = {"rastertoTvlLabel"};
+    if (call.args.empty()) {
+        args.insert(args.end(), {"1", "user", "title", "1", call.options});
+        if (!call.file.empty()) {
+            args.push_back(call.file);
+        }
+    } else {
+        args.insert(args.end(), call.args.begin(), call.args.end());
+    }
+    return args;
+}
+
+// In the forked child: puts the standard descriptors in place and becomes
+// the filter, started the way the scheduler starts it.
+[[noreturn]] void execFilter(const FilterCall& call, std::vector<std::string>& args, int in, int out, int err)
+{
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
+        _exit(127);
+    }
     // The scheduler starts filters with default signal handling; a test
     // that ignores SIGPIPE must not pass that on.
     signal(SIGPIPE, SIG_DFL);
@@ -26,6 +62,12 @@ namespace {
     } else {
         setenv("PPD", call.ppd.c_str(), 1);
     }
+    if (call.addressSpaceLimit != 0) {
+        const rlimit limit{call.addressSpaceLimit, call.addressSpaceLimit};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) {
+            _exit(127);
+        }
+    }
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -33,6 +75,41 @@ namespace {
     argv.push_back(nullptr);
     execv(TVL_FILTER_PATH, argv.data());
     _exit(127);
+}
+
+int openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+std::string readLink(const std::string& path)
+{
+    char target[4096];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
+// Whether process `pid` sleeps in read(2) of descriptor 0, or of the file
+// `fifo` when that is set. /proc/PID/syscall reads "0 0x3 ..." for read()
+// (system call 0 on x86-64) on descriptor 3. A read of another file (the
+// PPD from a cold disk) does not count.
+bool sleepsInRead(pid_t pid, const std::string& fifo)
+{
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::ifstream in(proc + "/syscall");
+    std::string number;
+    std::string fdText;
+    in >> number >> fdText;
+    if (number != "0" || fdText.rfind("0x", 0) != 0) {
+        return false;
+    }
+    const long fd = std::strtol(fdText.c_str() + 2, nullptr, 16);
+    return fifo.empty() ? fd == 0 : readLink(proc + "/fd/" + std::to_string(fd)) == fifo;
 }
 
 }  // namespace
@@ -46,6 +123,251 @@ std::vector<std::string> FilterRun::errLines() const
         lines.push_back(line);
     }
     return lines;
+}
+
+FilterRun runFilter(const FilterCall& call)
+{
+    RunningFilter filter(call);
+    return filter.finish();
+}
+
+RunningFilter::RunningFilter(const FilterCall& call)
+{
+    static int counter = 0;
+    const int id = ++counter;
+    deadline_ = Clock::now() + kDeadline;
+    std::vector<std::string> args = argumentsOf(call);
+    // Feeding a filter that stopped reading fails the write (and the test)
+    // instead of ending the test program.
+    signal(SIGPIPE, SIG_IGN);
+
+    int inPipe[2] = {-1, -1};
+    int outPipe[2] = {-1, -1};
+    int errPipe[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int* fd : {&inPipe[0], &inPipe[1], &outPipe[0], &outPipe[1], &errPipe[0], &errPipe[1]}) {
+            closeFd(fd);
+        }
+    };
+    const bool outToPipe = call.output == FilterOutput::Pipe || call.output == FilterOutput::ClosedPipe;
+    if (pipe2(errPipe, O_CLOEXEC) != 0 || (call.input == FilterInput::Pipe && pipe2(inPipe, O_CLOEXEC) != 0) ||
+        (outToPipe && pipe2(outPipe, O_CLOEXEC) != 0)) {
+        closeAll();
+        return;
+    }
+    if (call.output == FilterOutput::ClosedPipe) {
+        closeFd(&outPipe[0]);  // the reader is gone before the filter starts
+    }
+    const std::string outFile = call.stdoutPath.empty() ? tempPath("out-" + std::to_string(id)) : call.stdoutPath;
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = call.input == FilterInput::Pipe ? inPipe[0] : open(call.stdinPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const int out =
+            outToPipe ? outPipe[1] : open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        execFilter(call, args, in, out, errPipe[1]);
+    }
+    closeFd(&inPipe[0]);
+    closeFd(&outPipe[1]);
+    closeFd(&errPipe[1]);
+    if (pid < 0) {
+        closeAll();
+        return;
+    }
+    inFd_ = inPipe[1];
+    outFd_ = outPipe[0];
+    errFd_ = errPipe[0];
+    if (call.output == FilterOutput::File && call.stdoutPath.empty()) {
+        outPath_ = outFile;
+    }
+    pid_ = pid;
+    pidFd_ = openPidFd(pid);
+}
+
+RunningFilter::~RunningFilter()
+{
+    closeInput();
+    closeOut();
+    closeFd(&errFd_);
+    if (pid_ > 0 && !reaped_) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    closeFd(&pidFd_);
+}
+
+void RunningFilter::step(microseconds wait)
+{
+    pollfd fds[3];
+    nfds_t count = 0;
+    for (int fd : {outFd_, errFd_}) {
+        if (fd >= 0) {
+            fds[count++] = {fd, POLLIN, 0};
+        }
+    }
+    if (!reaped_ && pidFd_ >= 0) {
+        fds[count++] = {pidFd_, POLLIN, 0};
+    } else if (!reaped_) {
+        wait = std::min<microseconds>(wait, milliseconds(20));  // no pidfd: look for the exit now and then
+    }
+    const auto left = std::chrono::duration_cast<microseconds>(deadline_ - Clock::now());
+    wait = std::clamp(wait, microseconds(0), std::max(left, microseconds(0)));
+    const timespec timeout{static_cast<time_t>(wait.count() / 1000000), static_cast<long>(wait.count() % 1000000) * 1000};
+    if (ppoll(fds, count, &timeout, nullptr) > 0) {
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].revents == 0 || fds[i].fd == pidFd_) {
+                continue;
+            }
+            const bool isOut = fds[i].fd == outFd_;
+            char buffer[65536];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                (isOut ? run_.out : run_.err).append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                closeFd(isOut ? &outFd_ : &errFd_);
+            }
+        }
+    }
+    if (pid_ > 0 && !reaped_ && waitpid(pid_, &waitStatus_, WNOHANG) == pid_) {
+        reaped_ = true;
+    }
+}
+
+bool RunningFilter::feed(const std::string& bytes)
+{
+    return inFd_ >= 0 && writeAll(inFd_, bytes);
+}
+
+void RunningFilter::closeInput()
+{
+    closeFd(&inFd_);
+}
+
+bool RunningFilter::openFifo(const std::string& path)
+{
+    // Non-blocking until the filter has opened its end: a plain open would
+    // wait forever for a filter that never opens it.
+    while (pid_ > 0 && !ended() && !pastDeadline()) {
+        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            closeInput();
+            inFd_ = fd;
+            return true;
+        }
+        if (errno != ENXIO) {
+            return false;
+        }
+        step(milliseconds(1));
+    }
+    return false;
+}
+
+bool RunningFilter::waitInputTaken()
+{
+    for (;;) {
+        int unread = 0;
+        if (inFd_ < 0 || ioctl(inFd_, FIONREAD, &unread) != 0) {
+            return false;
+        }
+        if (unread == 0) {
+            return true;
+        }
+        if (ended() || pastDeadline()) {
+            return false;
+        }
+        step(microseconds(100));
+    }
+}
+
+bool RunningFilter::waitBlockedInRead(const std::string& fifoPath)
+{
+    std::string fifo;
+    if (!fifoPath.empty()) {
+        char* real = realpath(fifoPath.c_str(), nullptr);  // as the link in /proc shows it
+        fifo = real != nullptr ? real : fifoPath;
+        free(real);
+    }
+    for (;;) {
+        int unread = 0;
+        if (ioctl(inFd_, FIONREAD, &unread) == 0 && unread == 0 && sleepsInRead(pid_, fifo)) {
+            return true;
+        }
+        if (pid_ <= 0 || ended() || pastDeadline()) {
+            return false;
+        }
+        step(milliseconds(2));
+    }
+}
+
+bool RunningFilter::waitForErr(const std::string& text)
+{
+    while (run_.err.find(text) == std::string::npos) {
+        if (errFd_ < 0 || pastDeadline()) {
+            return false;
+        }
+        step(kDeadline);
+    }
+    return true;
+}
+
+bool RunningFilter::waitForOut(const std::string& text)
+{
+    while (run_.out.find(text) == std::string::npos) {
+        if (outFd_ < 0 || pastDeadline()) {
+            return false;
+        }
+        step(kDeadline);
+    }
+    return true;
+}
+
+void RunningFilter::closeOut()
+{
+    closeFd(&outFd_);
+}
+
+void RunningFilter::sendSignal(int signalNumber)
+{
+    if (pid_ > 0 && !reaped_) {
+        kill(pid_, signalNumber);
+    }
+}
+
+FilterRun RunningFilter::finish()
+{
+    closeInput();
+    if (pid_ <= 0) {
+        return run_;
+    }
+    while (!reaped_ || outFd_ >= 0 || errFd_ >= 0) {
+        if (pastDeadline() && !reaped_) {
+            kill(pid_, SIGKILL);  // hung: the test fails on the signal
+            waitpid(pid_, &waitStatus_, 0);
+            reaped_ = true;
+        }
+        step(kDeadline);  // past the deadline: takes what the ended filter left
+    }
+    pid_ = -1;
+    if (WIFEXITED(waitStatus_)) {
+        run_.status = WEXITSTATUS(waitStatus_);
+    } else if (WIFSIGNALED(waitStatus_)) {
+        run_.signal = WTERMSIG(waitStatus_);
+    }
+    if (!outPath_.empty()) {
+        run_.out = readFile(outPath_);
+    }
+    return run_;
+}
+
+bool filterUnderMemoryTool()
+{
+#ifdef TVL_SANITIZE
+    return true;
+#else
+    const char* tool = getenv("TVL_FILTER_UNDER_VALGRIND");
+    return tool != nullptr && *tool != '\0';
+#endif
 }
 
 std::string testPpd(const std::string& name)
@@ -84,211 +406,6 @@ std::string fromHex(const std::string& hex)
         out += static_cast<char>(std::stoi(byte, nullptr, 16));
     }
     return out;
-}
-
-FilterRun runFilter(const FilterCall& call)
-{
-    static int counter = 0;
-    ++counter;
-    const std::string outPath =
-        call.stdoutPath.empty() ? tempPath("out-" + std::to_string(counter)) : call.stdoutPath;
-    const std::string errPath = tempPath("err-" + std::to_string(counter));
-
-    std::vector<std::string> args = {"rastertoTvlLabel"};
-    if (call.args.empty()) {
-        args.insert(args.end(), {"1", "user", "title", "1", call.options});
-        if (!call.file.empty()) {
-            args.push_back(call.file);
-        }
-    } else {
-        args.insert(args.end(), call.args.begin(), call.args.end());
-    }
-
-    FilterRun run;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open(call.stdinPath.c_str(), O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0) {
-            _exit(127);
-        }
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        execFilter(call, args);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    if (WIFEXITED(wstatus)) {
-        run.status = WEXITSTATUS(wstatus);
-    } else if (WIFSIGNALED(wstatus)) {
-        run.signal = WTERMSIG(wstatus);
-    }
-    if (call.stdoutPath.empty()) {
-        run.out = readFile(outPath);
-    }
-    run.err = readFile(errPath);
-    return run;
-}
-
-RunningFilter::RunningFilter(const FilterCall& call)
-{
-    std::vector<std::string> args = {"rastertoTvlLabel"};
-    if (call.args.empty()) {
-        args.insert(args.end(), {"1", "user", "title", "1", call.options});
-        if (!call.file.empty()) {
-            args.push_back(call.file);
-        }
-    } else {
-        args.insert(args.end(), call.args.begin(), call.args.end());
-    }
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0) {
-        return;
-    }
-    if (pipe(errPipe) != 0) {
-        close(outPipe[0]);
-        close(outPipe[1]);
-        return;
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        const int in = open(call.stdinPath.c_str(), O_RDONLY);
-        if (in < 0) {
-            _exit(127);
-        }
-        dup2(in, 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        execFilter(call, args);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    outFd_ = outPipe[0];
-    errFd_ = errPipe[0];
-    pid_ = pid;
-}
-
-RunningFilter::~RunningFilter()
-{
-    if (outFd_ >= 0) {
-        close(outFd_);
-    }
-    if (errFd_ >= 0) {
-        close(errFd_);
-    }
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
-bool RunningFilter::readSome()
-{
-    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-    if (outFd_ < 0 && errFd_ < 0) {
-        return false;
-    }
-    // A safety net against a hung filter, not a measure of speed.
-    constexpr int kGiveUpMs = 60 * 1000;
-    if (poll(fds, 2, kGiveUpMs) <= 0) {
-        return false;
-    }
-    const std::pair<int*, std::string*> streams[2] = {{&outFd_, &run_.out}, {&errFd_, &run_.err}};
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i].revents == 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t n = read(*streams[i].first, buffer, sizeof buffer);
-        if (n > 0) {
-            streams[i].second->append(buffer, static_cast<size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            close(*streams[i].first);
-            *streams[i].first = -1;
-        }
-    }
-    return true;
-}
-
-bool RunningFilter::waitForErr(const std::string& text)
-{
-    while (run_.err.find(text) == std::string::npos) {
-        if (!readSome()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool RunningFilter::waitForOut(const std::string& text)
-{
-    while (run_.out.find(text) == std::string::npos) {
-        if (!readSome()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void RunningFilter::sendSignal(int signalNumber)
-{
-    if (pid_ > 0) {
-        kill(pid_, signalNumber);
-    }
-}
-
-int RunningFilter::openFifoForWriting(const std::string& path)
-{
-    // A plain open would wait forever for a filter that has already exited.
-    for (int tries = 0; tries < 60 * 1000 && pid_ > 0; ++tries) {
-        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) {
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        if (errno != ENXIO) {
-            return -1;
-        }
-        siginfo_t info{};
-        if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0) {
-            return -1;  // ended without opening it
-        }
-        usleep(1000);
-    }
-    return -1;
-}
-
-void RunningFilter::closeOut()
-{
-    if (outFd_ >= 0) {
-        close(outFd_);
-        outFd_ = -1;
-    }
-}
-
-FilterRun RunningFilter::finish()
-{
-    while (readSome()) {
-    }
-    if (outFd_ >= 0 || errFd_ >= 0) {
-        kill(pid_, SIGKILL);  // hung: fail the test rather than wait forever
-    }
-    if (pid_ > 0) {
-        int wstatus = 0;
-        waitpid(pid_, &wstatus, 0);
-        pid_ = -1;
-        if (WIFEXITED(wstatus)) {
-            run_.status = WEXITSTATUS(wstatus);
-        } else if (WIFSIGNALED(wstatus)) {
-            run_.signal = WTERMSIG(wstatus);
-        }
-    }
-    return run_;
 }
 
 bool writeAll(int fd, const std::string& bytes)

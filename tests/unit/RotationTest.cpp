@@ -9,6 +9,7 @@
 
 #include "output/Band.h"
 #include "output/Rotation.h"
+#include "tests/support/ReferenceTurn.h"
 #include "tests/support/RunFilter.h"
 #include "tests/unit/CaptureOutput.h"
 
@@ -16,54 +17,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool bitAt(const Bytes& page, uint32_t bytesPerLine, size_t x, size_t y)
-{
-    return (page[y * bytesPerLine + x / 8] >> (7 - x % 8)) & 1;
-}
-
-void setBit(Bytes& page, size_t bytesPerLine, size_t x, size_t y)
-{
-    page[y * bytesPerLine + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
-}
-
-size_t rowBytesFor(uint32_t height)
-{
-    return (height + 7) / 8;
-}
-
 // The transposition bit by bit: 8 x bytesPerLine rows, one per source bit
 // column (padding columns too). Clockwise: row r is column r read bottom up;
 // counter-clockwise: row r is column 8B-1-r read top down.
 Bytes referenceTransposition(const Bytes& source, uint32_t height, uint32_t bytesPerLine, bool clockwise)
 {
     const size_t columns = static_cast<size_t>(bytesPerLine) * 8;
-    const size_t rowBytes = rowBytesFor(height);
+    const size_t rowBytes = turnedRowBytesFor(height);
     Bytes out(columns * rowBytes, 0);
     for (size_t r = 0; r < columns; ++r) {
         const size_t column = clockwise ? r : columns - 1 - r;
         for (size_t k = 0; k < height; ++k) {
             const size_t row = clockwise ? height - 1 - k : k;
-            if (bitAt(source, bytesPerLine, column, row)) {
-                setBit(out, rowBytes, k, r);
-            }
-        }
-    }
-    return out;
-}
-
-// The turned page pixel by pixel: `width` rows of height pixels.
-//   rotation 1: turned (X, Y) = source (Y, H-1-X)
-//   rotation 3: turned (X, Y) = source (W-1-Y, X)
-Bytes referenceTurn(const Bytes& source, uint32_t width, uint32_t height, uint32_t bytesPerLine, int rotation)
-{
-    const size_t rowBytes = rowBytesFor(height);
-    Bytes out(width * rowBytes, 0);
-    for (size_t y = 0; y < width; ++y) {
-        for (size_t x = 0; x < height; ++x) {
-            const bool set = rotation == 1 ? bitAt(source, bytesPerLine, y, height - 1 - x)
-                                           : bitAt(source, bytesPerLine, width - 1 - y, x);
-            if (set) {
-                setBit(out, rowBytes, x, y);
+            if (pixelAt(source, bytesPerLine, column, row)) {
+                setPixel(out, rowBytes, k, r);
             }
         }
     }
@@ -112,7 +79,7 @@ struct Turned {
 Turned turn(const Bytes& source, cups_page_header_t header, int rotation)
 {
     const size_t pageBytes = static_cast<size_t>(header.cupsHeight) * header.cupsBytesPerLine;
-    const size_t turnedBytes = static_cast<size_t>(header.cupsWidth) * rowBytesFor(header.cupsHeight);
+    const size_t turnedBytes = static_cast<size_t>(header.cupsWidth) * turnedRowBytesFor(header.cupsHeight);
     Turned t;
     t.page = source;
     t.page.resize(std::max(pageBytes, turnedBytes), 0);
@@ -194,7 +161,7 @@ TEST(Rotation, Page812PixelsWideDropsItsFourPaddingColumns)
     const Bytes page = randomBytes(random, height * bytesPerLine);
     const Bytes scratch90 = referenceTransposition(page, height, bytesPerLine, true);
     const Bytes scratch270 = referenceTransposition(page, height, bytesPerLine, false);
-    const size_t rowBytes = rowBytesFor(height);
+    const size_t rowBytes = turnedRowBytesFor(height);
 
     const Turned cw = turn(page, header1Bit(width, height, bytesPerLine), 1);
     ASSERT_EQ(cw.result, 0);
@@ -260,7 +227,7 @@ TEST(Rotation, FastTurnMatchesPerBitTurn)
     }
     for (const Size& s : sizes) {
         const Bytes page = randomBytes(random, static_cast<size_t>(s.height) * s.bytesPerLine);
-        const size_t scratchBytes = static_cast<size_t>(s.bytesPerLine) * 8 * rowBytesFor(s.height);
+        const size_t scratchBytes = static_cast<size_t>(s.bytesPerLine) * 8 * turnedRowBytesFor(s.height);
         for (bool clockwise : {true, false}) {
             Bytes scratch(scratchBytes + 8, 0xEE);  // guard bytes behind
             const Bytes before = page;
@@ -289,7 +256,7 @@ TEST(Rotation, ClockwiseThenCounterClockwiseGivesThePageBack)
 
         const Turned once = turn(page, header1Bit(width, height, bytesPerLine), 1);
         ASSERT_EQ(once.result, 0);
-        EXPECT_EQ(firstBytes(once.page, width * rowBytesFor(height)),
+        EXPECT_EQ(firstBytes(once.page, width * turnedRowBytesFor(height)),
                   referenceTurn(page, width, height, bytesPerLine, 1))
             << width << "x" << height;
         const size_t turnedBytes = static_cast<size_t>(once.header.cupsHeight) * once.header.cupsBytesPerLine;
@@ -360,7 +327,7 @@ TEST(Rotation, EverySmallShapeFitsThePageBuffer)
                         const bool turnable = bitsPerPixel == 1 && width <= 8 * bytesPerLine;
                         ASSERT_EQ(result, turnable ? 0 : 1) << width << "x" << height << " B=" << bytesPerLine;
                         if (turnable) {
-                            ASSERT_EQ(firstBytes(page, width * rowBytesFor(height)),
+                            ASSERT_EQ(firstBytes(page, width * turnedRowBytesFor(height)),
                                       referenceTurn(source, width, height, bytesPerLine, rotation))
                                 << width << "x" << height << " B=" << bytesPerLine << " rotation " << rotation;
                         }

@@ -135,8 +135,10 @@ TEST(SettingsDump, RewinderLineForItsModels)
 // A test PPD opened and marked as the filter does, for the look-ups.
 class OpenPpd : public ::testing::Test {
 protected:
+    // Opens `name` with `options` marked, in place of any PPD opened before.
     void open(const std::string& name, const char* options = "")
     {
+        close();
         ppd_ = ppdOpenFile(testPpd(name).c_str());
         ASSERT_NE(ppd_, nullptr) << name;
         ppdMarkDefaults(ppd_);
@@ -145,12 +147,14 @@ protected:
         cupsMarkOptions(ppd_, count, list);
         cupsFreeOptions(count, list);
     }
-    void TearDown() override
+    void close()
     {
         if (ppd_ != nullptr) {
             ppdClose(ppd_);
+            ppd_ = nullptr;
         }
     }
+    void TearDown() override { close(); }
     // Renames the marked choice of `keyword`, as a PPD could spell it.
     void renameMarkedChoice(const char* keyword, const char* name)
     {
@@ -177,8 +181,6 @@ TEST_F(OpenPpd, CustomChoiceMatchedWithoutRegardToCase)
                                   "TAVELIN Label Driver DEBUG MSG : start custom option function\n"
                                   "TAVELIN Label Driver DEBUG MSG : cOption not NULL\n"
                                   "TAVELIN Label Driver DEBUG MSG : cParam not NULL, name = Cut period\n");
-        ppdClose(ppd_);
-        ppd_ = nullptr;
     }
 }
 
@@ -190,8 +192,6 @@ TEST_F(OpenPpd, OnlyTheWholeWordCustomTakesTheCustomPath)
         CaptureOutput err(stderr);
         EXPECT_EQ(getOptionChoiceIndex("Cutter", ppd_), 0) << spelling;
         EXPECT_EQ(err.text(), std::string("TAVELIN Label Driver DEBUG MSG : getOptionChoice = ") + spelling + "\n");
-        ppdClose(ppd_);
-        ppd_ = nullptr;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "output/Setup.h"
 #include "settings/Settings.h"
+#include "tests/support/Expected.h"
 #include "tests/unit/CaptureOutput.h"
 
 namespace {
@@ -29,8 +30,6 @@ Written capture(float dot, F&& write)
     Dot = 0.0f;
     return w;
 }
-
-const std::string kLog = "TAVELIN Label Driver DEBUG MSG : ";
 
 struct LengthCase {
     const char* name;
