@@ -5,6 +5,8 @@
 # and prints the table, then the micro-benchmarks.
 #
 #   scripts/bench.sh [RUNS]        RUNS rounds for the medians (default 7)
+#   scripts/bench.sh app [RUNS]    the printer application against lprint
+#                                  instead (scripts/bench-app.sh)
 #
 # Environment:
 #   BENCH_BUILD_DIR   build folder (default build-bench)
@@ -14,6 +16,10 @@
 #   BENCH_NO_MICRO=1  skip the micro-benchmarks
 set -eu
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = app ]; then
+    shift
+    exec ./scripts/bench-app.sh "$@"
+fi
 ROOT="$(pwd)"
 RUNS="${1:-7}"
 BUILD_DIR="${BENCH_BUILD_DIR:-build-bench}"

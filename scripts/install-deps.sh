@@ -2,6 +2,10 @@
 # Installs, from Debian's packages, everything needed to build the driver,
 # run the demo and run the whole test suite. Safe to run again: packages
 # already present are left alone. Used by the README, by CI and by the demo.
+#
+#   scripts/install-deps.sh             what the build, demo and tests need
+#   scripts/install-deps.sh bench-app   also the printer application
+#                                       benchmark's (scripts/bench-app.sh)
 set -eu
 
 # One package per line; keep the reason next to it.
@@ -25,6 +29,17 @@ libclang-rt-14-dev
 valgrind
 libbenchmark-dev
 "
+
+# Only for scripts/bench-app.sh, never in CI: Debian's lprint package also
+# installs a systemd service that runs as root and listens on every address.
+#   lprint    the benchmark's peer
+#   iproute2  ip, to bring up loopback in the benchmark's network namespace
+if [ "${1:-}" = bench-app ]; then
+    PACKAGES="$PACKAGES
+lprint
+iproute2
+"
+fi
 
 missing=""
 for p in $PACKAGES; do
