@@ -1,14 +1,18 @@
-// tvl-bench-pwg OUTPUT LABELS [SEED]
+// tvl-bench-pwg [--reference ROWS] OUTPUT LABELS [SEED]
 //
 // Writes the printer application benchmark's job: LABELS labels of 4 x 6 in
 // at 203 dpi as one sgray_8 PWG raster document (media oe_4x6-label_4x6in),
 // the filter benchmark's seeded label content in gray, 0 black and 255 white.
-// tvl-bench-job with the same seed writes the same labels as 1-bit CUPS
-// raster, against which tvl-inspect --expect-raster checks a printed stream.
+//
+// With --reference ROWS, writes instead the same labels as 1-bit CUPS raster,
+// each page cut or padded with white to ROWS rows (the label length in dots
+// that the printed stream's setup block names), against which
+// tvl-inspect --expect-raster checks what a driver printed from the job.
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +22,19 @@
 
 int main(int argc, char* argv[])
 {
+    unsigned long rows = 0;
+    if (argc > 2 && strcmp(argv[1], "--reference") == 0) {
+        char* end = nullptr;
+        rows = strtoul(argv[2], &end, 10);
+        if (*end != '\0' || rows == 0 || rows > 65536) {
+            fprintf(stderr, "%s: ROWS must be 1 to 65536\n", argv[0]);
+            return 2;
+        }
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3 || argc > 4) {
-        fprintf(stderr, "usage: %s OUTPUT LABELS [SEED]\n", argv[0]);
+        fprintf(stderr, "usage: %s [--reference ROWS] OUTPUT LABELS [SEED]\n", argv[0]);
         return 2;
     }
     char* end = nullptr;
@@ -35,7 +50,9 @@ int main(int argc, char* argv[])
         perror(argv[1]);
         return 1;
     }
-    const bench::PwgJobResult result = bench::writePwgJob(fd, static_cast<unsigned>(labels), seed);
+    const bench::PwgJobResult result =
+        rows != 0 ? bench::writeReferenceJob(fd, static_cast<unsigned>(labels), seed, static_cast<unsigned>(rows))
+                  : bench::writePwgJob(fd, static_cast<unsigned>(labels), seed);
     if (close(fd) != 0 && result.ok) {
         perror(argv[1]);
         return 1;
@@ -48,6 +65,11 @@ int main(int argc, char* argv[])
     if (stat(argv[1], &st) != 0) {
         perror(argv[1]);
         return 1;
+    }
+    if (rows != 0) {
+        printf("%s: %u reference labels of %u x %lu pixels, 1-bit CUPS raster, seed %" PRIu64 ", %lld bytes\n",
+               argv[1], result.labels, bench::kLabelWidth, rows, seed, static_cast<long long>(st.st_size));
+        return 0;
     }
     printf("%s: %u labels of %u x %u pixels, %s, %s, %u dpi, seed %" PRIu64 ", %lld bytes\n", argv[1],
            result.labels, bench::kLabelWidth, bench::kLabelHeight, bench::kPwgType, bench::kPwgMedia,

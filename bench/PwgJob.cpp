@@ -1,5 +1,6 @@
 #include "bench/PwgJob.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -74,6 +75,59 @@ PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed)
                 result.reason = "cannot write a row";
                 return result;
             }
+        }
+        result.labels = n + 1;
+    }
+    result.ok = true;
+    return result;
+}
+
+PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned rows)
+{
+    PwgJobResult result;
+    if (rows == 0 || rows > 65536) {
+        result.reason = "reference rows must be 1 to 65536";
+        return result;
+    }
+    cups_page_header2_t header{};
+    header.HWResolution[0] = header.HWResolution[1] = kPwgDpi;
+    header.PageSize[0] = 288;
+    header.PageSize[1] = static_cast<unsigned>((static_cast<uint64_t>(rows) * 72 + kPwgDpi - 1) / kPwgDpi);
+    header.NumCopies = 1;
+    header.cupsWidth = kLabelWidth;
+    header.cupsHeight = rows;
+    header.cupsBitsPerColor = 1;
+    header.cupsBitsPerPixel = 1;
+    header.cupsBytesPerLine = kLabelBytesPerLine;
+    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    header.cupsColorSpace = CUPS_CSPACE_K;
+    header.cupsNumColors = 1;
+    RasterHandle raster(cupsRasterOpen(fd, CUPS_RASTER_WRITE));
+    if (!raster) {
+        result.reason = "cannot open the CUPS raster stream";
+        return result;
+    }
+    const size_t pageBytes = static_cast<size_t>(rows) * kLabelBytesPerLine;
+    std::unique_ptr<uint8_t[]> page(new (std::nothrow) uint8_t[pageBytes]);
+    if (!page) {
+        result.reason = "out of memory";
+        return result;
+    }
+    for (unsigned n = 0; n < labels; ++n) {
+        std::vector<uint8_t> bits;
+        try {
+            bits = drawLabel(seed, n);
+        } catch (const std::bad_alloc&) {
+            result.reason = "out of memory";
+            return result;
+        }
+        const size_t kept = std::min(pageBytes, bits.size());
+        memcpy(page.get(), bits.data(), kept);
+        memset(page.get() + kept, 0, pageBytes - kept);
+        if (!cupsRasterWriteHeader2(raster.get(), &header) ||
+            cupsRasterWritePixels(raster.get(), page.get(), static_cast<unsigned>(pageBytes)) != pageBytes) {
+            result.reason = "cannot write a page";
+            return result;
         }
         result.labels = n + 1;
     }

@@ -23,4 +23,10 @@ struct PwgJobResult {
 // with its reason.
 PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed);
 
+// The same labels as uncompressed 1-bit CUPS raster (1 black), what
+// tvl-inspect --expect-raster compares a printed stream with: each page
+// `rows` rows long, the label cut below `rows` or padded with white rows at
+// the bottom, as a driver fits the page to a label of that many dots.
+PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned rows);
+
 }  // namespace bench

@@ -2,6 +2,7 @@
 // and the sgray_8 PWG document read back through libcups, header and pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -128,6 +129,51 @@ TEST(BenchPwgJob, ReadsBackAsTheLabels)
         EXPECT_EQ(wrong, 0u) << "label " << n + 1;
     }
     unlink(path.c_str());
+}
+
+TEST(BenchReferenceJob, LabelsCutOrPaddedToTheRows)
+{
+    struct Case {
+        const char* name;
+        unsigned rows;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"the label as drawn", 1218, true},
+        {"a 6 in label at 8 dots/mm: one white row more", 1219, true},
+        {"a shorter label: cut", 600, true},
+        {"one row", 1, true},
+        {"no rows", 0, false},
+    };
+    for (const Case& c : cases) {
+        const std::string path = tempPath("bench-reference.ras");
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const bench::PwgJobResult result = bench::writeReferenceJob(fd, 2, bench::kDefaultSeed, c.rows);
+        ASSERT_EQ(close(fd), 0);
+        EXPECT_EQ(result.ok, c.ok) << c.name << ": " << result.reason;
+        if (!c.ok) {
+            continue;
+        }
+        const ReadBack back = readPwg(path);
+        ASSERT_EQ(back.pages.size(), 2u) << c.name;
+        for (size_t n = 0; n < back.pages.size(); ++n) {
+            const cups_page_header2_t& h = back.headers[n];
+            EXPECT_EQ(h.cupsWidth, 812u) << c.name;
+            EXPECT_EQ(h.cupsHeight, c.rows) << c.name;
+            EXPECT_EQ(h.cupsBytesPerLine, 102u) << c.name;
+            EXPECT_EQ(h.cupsBitsPerPixel, 1u) << c.name;
+            const std::vector<uint8_t> bits = bench::drawLabel(bench::kDefaultSeed, static_cast<unsigned>(n));
+            const std::vector<uint8_t>& page = back.pages[n];
+            const size_t drawn = std::min<size_t>(c.rows, bench::kLabelHeight) * 102;
+            EXPECT_TRUE(std::equal(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(drawn), bits.begin()))
+                << c.name << ", label " << n + 1;
+            EXPECT_TRUE(std::all_of(page.begin() + static_cast<std::ptrdiff_t>(drawn), page.end(),
+                                    [](uint8_t b) { return b == 0; }))
+                << c.name << ", label " << n + 1 << ": rows below the label white";
+        }
+        unlink(path.c_str());
+    }
 }
 
 TEST(BenchPwgJob, WriteFailureEndsWithAReason)
