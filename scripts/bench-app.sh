@@ -24,6 +24,9 @@
 #   BENCH_APP         the application binary (default: the one built here;
 #                     without one, its rows say so and lprint is measured alone)
 #   BENCH_LABELS      labels in the job (default 200)
+#   BENCH_PERF=1      after the measured runs, one more job per server under
+#                     perf record (not in the table): the hottest functions
+#                     go to the output and to $WORK/SERVER-perf.txt
 set -eu
 cd "$(dirname "$0")/.."
 ROOT="$(pwd)"
@@ -219,6 +222,33 @@ while [ $run -le "$RUNS" ]; do
     done
     run=$((run + 1))
 done
+# One more job per server under perf, for where its time goes.
+profile_job() {
+    name="$1"
+    pid="$2"
+    port="$3"
+    rm -f "$WORK/out-$name"/*
+    perf record -q -F 2999 --call-graph dwarf,16384 -p "$pid" -o "$WORK/$name-perf.data" >/dev/null 2>&1 &
+    perf_pid=$!
+    sleep 0.5
+    ipptool -T 60 -f "$WORK/job.pwg" "ipp://localhost:$port/ipp/print/bench" "$TESTS/print-job.test" \
+        >"$WORK/$name-perf-job.log" 2>&1 || echo "bench-app: $name's profiled job did not complete" >&2
+    kill -INT "$perf_pid" 2>/dev/null || true
+    wait "$perf_pid" || true
+    perf report -i "$WORK/$name-perf.data" --no-children --sort dso,symbol --stdio 2>/dev/null |
+        grep -E '^ +[0-9.]+%' > "$WORK/$name-perf.txt" || true
+    echo "== Where $name's time goes (perf, self time, top 12; $WORK/$name-perf.txt)"
+    head -n 12 "$WORK/$name-perf.txt"
+}
+if [ "${BENCH_PERF:-}" = 1 ]; then
+    for s in $SERVERS; do
+        case $s in
+            app) profile_job app "$APP_PID" $APP_PORT ;;
+            lprint) profile_job lprint "$PEER_PID" $PEER_PORT ;;
+        esac
+    done
+fi
+
 POLL_APP=""
 POLL_PEER=""
 for s in $SERVERS; do

@@ -34,10 +34,12 @@ libbenchmark-dev
 # installs a systemd service that runs as root and listens on every address.
 #   lprint    the benchmark's peer
 #   iproute2  ip, to bring up loopback in the benchmark's network namespace
+#   linux-perf  perf, for BENCH_PERF=1 (where each server's time goes)
 if [ "${1:-}" = bench-app ]; then
     PACKAGES="$PACKAGES
 lprint
 iproute2
+linux-perf
 "
 fi
 
