@@ -5,8 +5,6 @@
 # and prints the table, then the micro-benchmarks.
 #
 #   scripts/bench.sh [RUNS]        RUNS rounds for the medians (default 7)
-#   scripts/bench.sh app [RUNS]    the printer application against lprint
-#                                  instead (scripts/bench-app.sh)
 #
 # Environment:
 #   BENCH_BUILD_DIR   build folder (default build-bench)
@@ -16,6 +14,8 @@
 #   BENCH_NO_MICRO=1  skip the micro-benchmarks
 set -eu
 cd "$(dirname "$0")/.."
+# scripts/bench.sh app [RUNS]: the printer application against lprint
+# instead (scripts/bench-app.sh, as root).
 if [ "${1:-}" = app ]; then
     shift
     exec ./scripts/bench-app.sh "$@"
