@@ -19,6 +19,10 @@ constexpr uint32_t kStopCheckRows = 256;
 // whole image; real files have at most a few dozen.
 constexpr int kMaxScans = 1000;
 constexpr size_t kInputBufferBytes = 65536;
+// A progressive (or multi-scan) file is held whole by the decoder as DCT
+// coefficients, about 2 bytes per pixel and component; beyond this it is
+// refused ("Backing store not supported") rather than held.
+constexpr long kMaxDecoderMemory = 256L << 20;
 
 struct JpegState {
     jpeg_decompress_struct cinfo;
@@ -127,6 +131,7 @@ bool jpegStart(JpegState* st, uint32_t* width, uint32_t* height)
     st->created = true;
     jpeg_create_decompress(&st->cinfo);
     st->cinfo.client_data = st;  // jpeg_create_decompress clears the struct
+    st->cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
     st->source.init_source = sourceInit;
     st->source.fill_input_buffer = sourceFill;
     st->source.skip_input_data = sourceSkip;

@@ -6,7 +6,6 @@
 
 #include <set>
 
-#include "app/render/Font.h"
 #include "app/render/Render.h"
 #include "tests/render/Inputs.h"
 
@@ -86,16 +85,6 @@ TEST(Render, SinkStopsAPdfAfterItsFirstLabel)
     EXPECT_EQ(sink.labels.size(), 1u);
 }
 
-TEST(Render, MimeTypes)
-{
-    DocumentKind k = DocumentKind::Png;
-    EXPECT_TRUE(documentKindForMime("application/pdf", &k) && k == DocumentKind::Pdf);
-    EXPECT_TRUE(documentKindForMime("image/jpeg", &k) && k == DocumentKind::Jpeg);
-    EXPECT_TRUE(documentKindForMime("image/png", &k) && k == DocumentKind::Png);
-    EXPECT_FALSE(documentKindForMime("image/pwg-raster", &k));
-    EXPECT_FALSE(documentKindForMime(nullptr, &k));
-}
-
 struct TestLabelCase {
     uint32_t dpi, width, length;
 };
@@ -137,24 +126,5 @@ INSTANTIATE_TEST_SUITE_P(Render, TestLabels,
                          testing::Values(TestLabelCase{203, 812, 1218}, TestLabelCase{300, 1200, 1800},
                                          TestLabelCase{600, 600, 300}, TestLabelCase{203, 100, 50},
                                          TestLabelCase{203, 1, 1}));
-
-TEST(Render, TextDrawsTheFontsDots)
-{
-    const LabelGeometry label{40, 20, 203, 0};
-    GrayImage g;
-    std::string reason;
-    ASSERT_TRUE(allocateGray(40, 20, 255, &g, &reason));
-    EXPECT_EQ(drawText(&g, 1, 2, 2, "T?"), 2 * 2 * kGlyphAdvance);
-    const Glyph& t = glyphFor('T');
-    const Glyph& unknown = glyphFor('\x80');
-    for (int col = 0; col < kGlyphColumns; ++col) {
-        for (int row = 0; row < kGlyphRows; ++row) {
-            EXPECT_EQ(g.at(1 + col * 2 + 1, 2 + row * 2 + 1), ((t[col] >> row) & 1) ? 0 : 255);
-            EXPECT_EQ(g.at(13 + col * 2, 2 + row * 2), ((unknown[col] >> row) & 1) ? 0 : 255);
-        }
-    }
-    EXPECT_EQ(&unknown, &glyphFor('?'));
-    (void)label;
-}
 
 }  // namespace
