@@ -104,7 +104,7 @@ void reducedSize(const LabelGeometry& label, uint32_t imageWidth, uint32_t image
 bool checkLabel(const LabelGeometry& label, std::string* reason)
 {
     if (label.widthDots == 0 || label.lengthDots == 0 || label.widthDots > kMaxLabelDots ||
-        label.lengthDots > kMaxLabelDots) {
+        label.lengthDots > kMaxLabelDots || uint64_t{label.widthDots} * label.lengthDots > kMaxLabelArea) {
         *reason = "label size out of range: " + std::to_string(label.widthDots) + " x " +
                   std::to_string(label.lengthDots) + " dots";
         return false;

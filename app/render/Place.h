@@ -36,8 +36,10 @@ struct LabelGeometry {
     int orientation = 0;  // IPP orientation-requested; 0 automatic
 };
 
-// Largest label side accepted, in dots (about 5.5 m at 300 dpi).
+// Largest label accepted, in dots: a side (about 5.5 m at 300 dpi), and the
+// whole (8 x 14 inches at 600 dpi fits).
 inline constexpr uint32_t kMaxLabelDots = 65535;
+inline constexpr uint64_t kMaxLabelArea = uint64_t{1} << 26;
 
 enum class Turn { None, Left, Right, Half };  // Left: counter-clockwise
 

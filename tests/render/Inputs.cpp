@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,7 +37,7 @@ struct PngWriter {
 };
 
 // Samples of one pixel, most significant first, `bits` each.
-void putSample(std::vector<uint8_t>& row, size_t index, int bits, uint32_t value)
+void putSample(uint8_t* row, size_t index, int bits, uint32_t value)
 {
     if (bits == 16) {
         row[index * 2] = static_cast<uint8_t>(value >> 8);
@@ -51,12 +52,25 @@ void putSample(std::vector<uint8_t>& row, size_t index, int bits, uint32_t value
 
 }  // namespace
 
-bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
+namespace {
+
+size_t rowBytes(const PngSpec& spec)
 {
-    PngWriter w;
-    if (!w.open(path) || setjmp(png_jmpbuf(w.png))) {
+    const int channels = spec.colorType == PNG_COLOR_TYPE_PALETTE ? 1
+                         : spec.colorType == PNG_COLOR_TYPE_GRAY  ? 1
+                         : spec.colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                         : spec.colorType == PNG_COLOR_TYPE_RGB ? 3
+                                                                : 4;
+    return (static_cast<size_t>(spec.width) * channels * spec.bitDepth + 7) / 8;
+}
+
+// libpng longjmps on error: nothing with a destructor lives here.
+bool writePngBody(PngWriter& w, const PngSpec& spec, const Scene& black, uint8_t* row, size_t bytes)
+{
+    if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
+    png_set_user_limits(w.png, 0x7fffffff, 0x7fffffff);
     png_set_compression_level(w.png, spec.compression);
     png_set_IHDR(w.png, w.info, spec.width, spec.height, spec.bitDepth, spec.colorType,
                  spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -74,14 +88,18 @@ bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
         png_set_pHYs(w.png, w.info, 3000, 1500, PNG_RESOLUTION_METER);
     }
     png_write_info(w.png, w.info);
+    if (black == nullptr) {  // header and one stored row only
+        std::memset(row, 0, bytes);
+        png_write_row(w.png, row);
+        return true;
+    }
     const int passes = spec.interlaced ? png_set_interlace_handling(w.png) : 1;
     const int channels = png_get_channels(w.png, w.info);
     const bool alpha = (spec.colorType & PNG_COLOR_MASK_ALPHA) != 0;
     const uint32_t max = (1u << spec.bitDepth) - 1;
-    std::vector<uint8_t> row(png_get_rowbytes(w.png, w.info));
     for (int pass = 0; pass < passes; ++pass) {
         for (uint32_t y = 0; y < spec.height; ++y) {
-            std::fill(row.begin(), row.end(), 0);
+            std::memset(row, 0, bytes);
             for (uint32_t x = 0; x < spec.width; ++x) {
                 const bool b = black(x, y);
                 const size_t at = static_cast<size_t>(x) * channels;
@@ -97,28 +115,30 @@ bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
                     putSample(row, at + colors, spec.bitDepth, b ? max : 0);
                 }
             }
-            png_write_row(w.png, row.data());
+            png_write_row(w.png, row);
         }
     }
     png_write_end(w.png, w.info);
     return true;
 }
 
-bool writePngHeader(const std::string& path, uint32_t width, uint32_t height)
+}  // namespace
+
+bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
 {
     PngWriter w;
-    if (!w.open(path) || setjmp(png_jmpbuf(w.png))) {
-        return false;
-    }
-    png_set_user_limits(w.png, 0x7fffffff, 0x7fffffff);
-    png_set_compression_level(w.png, 0);  // stored: a wide row fills image chunks at once
-    png_set_IHDR(w.png, w.info, width, height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(w.png, w.info);
-    // One row, stored: image chunks follow the header, and nothing more.
-    std::vector<uint8_t> row(width);
-    png_write_row(w.png, row.data());
-    return true;
+    std::vector<uint8_t> row(rowBytes(spec));
+    return w.open(path) && writePngBody(w, spec, black, row.data(), row.size());
+}
+
+bool writePngHeader(const std::string& path, uint32_t width, uint32_t height)
+{
+    // Stored, so that one wide row fills image chunks at once: the decoder
+    // finds the header and the start of the image, and nothing more.
+    PngSpec spec{PNG_COLOR_TYPE_GRAY, 8, false, width, height, false, false, 0};
+    PngWriter w;
+    std::vector<uint8_t> row(rowBytes(spec));
+    return w.open(path) && writePngBody(w, spec, nullptr, row.data(), row.size());
 }
 
 bool writeJpeg(const std::string& path, JpegColor color, uint32_t width, uint32_t height, bool progressive,

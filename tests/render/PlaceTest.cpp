@@ -91,7 +91,7 @@ TEST(Render, FitKeepsAspectAndCentres)
 
 TEST(Render, LabelSizeIsChecked)
 {
-    const LabelGeometry bad[] = {{0, 10, 203, 0}, {10, 0, 203, 0}, {70000, 10, 203, 0}};
+    const LabelGeometry bad[] = {{0, 10, 203, 0}, {10, 0, 203, 0}, {70000, 10, 203, 0}, {9000, 9000, 600, 0}};
     for (const LabelGeometry& g : bad) {
         std::string reason;
         EXPECT_FALSE(checkLabel(g, &reason));
