@@ -201,14 +201,16 @@ long peakKb()
     return u.ru_maxrss;
 }
 
-// Large images reduce while they decode: the black block lands where it
-// should on a small label, and memory never holds the image (the gray image
-// alone would be width x height bytes).
+// Large images reduce while they decode: the black quarter lands where it
+// should on a small label, and memory never holds the image (its gray
+// alone would be width x height bytes: 900 MB for the PNG).
 struct LargeCase {
     const char* name;
     DocumentKind kind;
     uint32_t width;
     uint32_t height;
+    uint32_t labelWidth;  // of the image's aspect
+    uint32_t labelLength;
 };
 
 class LargeImages : public testing::TestWithParam<LargeCase> {};
@@ -219,26 +221,28 @@ TEST_P(LargeImages, ReduceWhileDecoding)
     const Scene block = [&c](uint32_t x, uint32_t y) { return x < c.width / 2 && y >= c.height / 2; };
     TempDir dir;
     const std::string path = dir.file("large");
-    ASSERT_TRUE(c.kind == DocumentKind::Png
-                    ? writePng(path, {PNG_COLOR_TYPE_GRAY, 8, false, c.width, c.height, false, false, 1}, block)
-                    : writeJpeg(path, JpegColor::Gray, c.width, c.height, false, block));
+    ASSERT_TRUE(c.kind == DocumentKind::Png ? writeQuarterPng(path, c.width, c.height)
+                                            : writeJpeg(path, JpegColor::Gray, c.width, c.height, false, block));
     const long before = peakKb();
     KeepPages sink;
     std::string reason;
-    ASSERT_TRUE(renderDocument(c.kind, DocumentInput{path.c_str()}, LabelGeometry{400, 300, 203, 0}, nullptr, sink,
-                               &reason))
+    ASSERT_TRUE(renderDocument(c.kind, DocumentInput{path.c_str()}, LabelGeometry{c.labelWidth, c.labelLength, 203, 0},
+                               nullptr, sink, &reason))
         << reason;
     const long grownKb = peakKb() - before;
     ASSERT_EQ(sink.labels.size(), 1u);
     const Label& l = sink.labels[0];
-    EXPECT_TRUE(l.black(10, 290) && l.black(190, 160));
-    EXPECT_FALSE(l.black(210, 290) || l.black(10, 140) || l.black(390, 10));
-    EXPECT_LT(static_cast<uint64_t>(grownKb) * 1024, static_cast<uint64_t>(c.width) * c.height / 4);
+    const auto at = [&l](double x, double y) {
+        return l.black(static_cast<uint32_t>(x * l.width), static_cast<uint32_t>(y * l.length));
+    };
+    EXPECT_TRUE(at(0.03, 0.97) && at(0.47, 0.53));
+    EXPECT_FALSE(at(0.53, 0.97) || at(0.03, 0.47) || at(0.97, 0.03));
+    EXPECT_LT(grownKb, 32 * 1024) << "the image alone is " << uint64_t{c.width} * c.height / 1024 << " KB";
 }
 
 INSTANTIATE_TEST_SUITE_P(Render, LargeImages,
-                         testing::Values(LargeCase{"png", DocumentKind::Png, 12000, 9000},
-                                         LargeCase{"jpeg", DocumentKind::Jpeg, 8000, 6000}),
+                         testing::Values(LargeCase{"png", DocumentKind::Png, 30000, 30000, 300, 300},
+                                         LargeCase{"jpeg", DocumentKind::Jpeg, 8000, 6000, 400, 300}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Render, StopAskedWhileDecodingEndsWithoutLabel)

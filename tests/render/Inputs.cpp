@@ -122,7 +122,33 @@ bool writePngBody(PngWriter& w, const PngSpec& spec, const Scene& black, uint8_t
     return true;
 }
 
+bool writeQuarterBody(PngWriter& w, uint32_t width, uint32_t height, const uint8_t* white, const uint8_t* half)
+{
+    if (setjmp(png_jmpbuf(w.png))) {
+        return false;
+    }
+    png_set_compression_level(w.png, 1);
+    png_set_filter(w.png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_IHDR(w.png, w.info, width, height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(w.png, w.info);
+    for (uint32_t y = 0; y < height; ++y) {
+        png_write_row(w.png, y < height / 2 ? white : half);
+    }
+    png_write_end(w.png, w.info);
+    return true;
+}
+
 }  // namespace
+
+bool writeQuarterPng(const std::string& path, uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> white(width, 255);
+    std::vector<uint8_t> half(width, 255);
+    std::fill_n(half.begin(), width / 2, 0);
+    PngWriter w;
+    return w.open(path) && writeQuarterBody(w, width, height, white.data(), half.data());
+}
 
 bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
 {

@@ -29,6 +29,11 @@ struct PngSpec {
 // alpha (or transparentPalette) the background is transparent black.
 bool writePng(const std::string& path, const PngSpec& spec, const Scene& black);
 
+// A width x height 8-bit gray PNG, white with its bottom-left quarter
+// black, written fast (two prepared rows, no filtering, zlib level 1)
+// however large it is.
+bool writeQuarterPng(const std::string& path, uint32_t width, uint32_t height);
+
 // Writes only the start of a PNG: header of the given size and one row.
 bool writePngHeader(const std::string& path, uint32_t width, uint32_t height);
 
