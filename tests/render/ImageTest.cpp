@@ -43,7 +43,7 @@ void expectScene(DocumentKind kind, const DocumentInput& in, uint32_t w, uint32_
 
 struct PngCase {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
 };
 
 const PngCase kPngCases[] = {
@@ -74,7 +74,7 @@ class PngKinds : public testing::TestWithParam<PngCase> {};
 
 TEST_P(PngKinds, DecodeDotForDot)
 {
-    const PngSpec& s = GetParam().spec;
+    const PngLayout& s = GetParam().layout;
     TempDir dir;
     const std::string path = dir.file("in.png");
     ASSERT_TRUE(writePng(path, s, corner(s.width, s.height)));

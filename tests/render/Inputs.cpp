@@ -54,37 +54,37 @@ void putSample(uint8_t* row, size_t index, int bits, uint32_t value)
 
 namespace {
 
-size_t rowBytes(const PngSpec& spec)
+size_t rowBytes(const PngLayout& layout)
 {
-    const int channels = spec.colorType == PNG_COLOR_TYPE_PALETTE ? 1
-                         : spec.colorType == PNG_COLOR_TYPE_GRAY  ? 1
-                         : spec.colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                         : spec.colorType == PNG_COLOR_TYPE_RGB ? 3
+    const int channels = layout.colorType == PNG_COLOR_TYPE_PALETTE ? 1
+                         : layout.colorType == PNG_COLOR_TYPE_GRAY  ? 1
+                         : layout.colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                         : layout.colorType == PNG_COLOR_TYPE_RGB ? 3
                                                                 : 4;
-    return (static_cast<size_t>(spec.width) * channels * spec.bitDepth + 7) / 8;
+    return (static_cast<size_t>(layout.width) * channels * layout.bitDepth + 7) / 8;
 }
 
 // libpng longjmps on error: nothing with a destructor lives here.
-bool writePngBody(PngWriter& w, const PngSpec& spec, const Scene& black, uint8_t* row, size_t bytes)
+bool writePngBody(PngWriter& w, const PngLayout& layout, const Scene& black, uint8_t* row, size_t bytes)
 {
     if (setjmp(png_jmpbuf(w.png))) {
         return false;
     }
     png_set_user_limits(w.png, 0x7fffffff, 0x7fffffff);
-    png_set_compression_level(w.png, spec.compression);
-    png_set_IHDR(w.png, w.info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_compression_level(w.png, layout.compression);
+    png_set_IHDR(w.png, w.info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    const bool palette = spec.colorType == PNG_COLOR_TYPE_PALETTE;
+    const bool palette = layout.colorType == PNG_COLOR_TYPE_PALETTE;
     if (palette) {
         png_color colors[3] = {{255, 255, 255}, {0, 0, 0}, {0, 0, 0}};
         png_set_PLTE(w.png, w.info, colors, 3);
         png_byte alpha[3] = {255, 255, 0};
-        if (spec.transparentPalette) {
+        if (layout.transparentPalette) {
             png_set_tRNS(w.png, w.info, alpha, 3, nullptr);
         }
     }
-    if (spec.nonSquarePixels) {
+    if (layout.nonSquarePixels) {
         png_set_pHYs(w.png, w.info, 3000, 1500, PNG_RESOLUTION_METER);
     }
     png_write_info(w.png, w.info);
@@ -93,26 +93,26 @@ bool writePngBody(PngWriter& w, const PngSpec& spec, const Scene& black, uint8_t
         png_write_row(w.png, row);
         return true;
     }
-    const int passes = spec.interlaced ? png_set_interlace_handling(w.png) : 1;
+    const int passes = layout.interlaced ? png_set_interlace_handling(w.png) : 1;
     const int channels = png_get_channels(w.png, w.info);
-    const bool alpha = (spec.colorType & PNG_COLOR_MASK_ALPHA) != 0;
-    const uint32_t max = (1u << spec.bitDepth) - 1;
+    const bool alpha = (layout.colorType & PNG_COLOR_MASK_ALPHA) != 0;
+    const uint32_t max = (1u << layout.bitDepth) - 1;
     for (int pass = 0; pass < passes; ++pass) {
-        for (uint32_t y = 0; y < spec.height; ++y) {
+        for (uint32_t y = 0; y < layout.height; ++y) {
             std::memset(row, 0, bytes);
-            for (uint32_t x = 0; x < spec.width; ++x) {
+            for (uint32_t x = 0; x < layout.width; ++x) {
                 const bool b = black(x, y);
                 const size_t at = static_cast<size_t>(x) * channels;
                 if (palette) {
-                    putSample(row, x, spec.bitDepth, b ? 1 : (spec.transparentPalette ? 2 : 0));
+                    putSample(row, x, layout.bitDepth, b ? 1 : (layout.transparentPalette ? 2 : 0));
                     continue;
                 }
                 const int colors = alpha ? channels - 1 : channels;
                 for (int c = 0; c < colors; ++c) {
-                    putSample(row, at + c, spec.bitDepth, (b || alpha) ? 0 : max);
+                    putSample(row, at + c, layout.bitDepth, (b || alpha) ? 0 : max);
                 }
                 if (alpha) {
-                    putSample(row, at + colors, spec.bitDepth, b ? max : 0);
+                    putSample(row, at + colors, layout.bitDepth, b ? max : 0);
                 }
             }
             png_write_row(w.png, row);
@@ -150,21 +150,21 @@ bool writeQuarterPng(const std::string& path, uint32_t width, uint32_t height)
     return w.open(path) && writeQuarterBody(w, width, height, white.data(), half.data());
 }
 
-bool writePng(const std::string& path, const PngSpec& spec, const Scene& black)
+bool writePng(const std::string& path, const PngLayout& layout, const Scene& black)
 {
     PngWriter w;
-    std::vector<uint8_t> row(rowBytes(spec));
-    return w.open(path) && writePngBody(w, spec, black, row.data(), row.size());
+    std::vector<uint8_t> row(rowBytes(layout));
+    return w.open(path) && writePngBody(w, layout, black, row.data(), row.size());
 }
 
 bool writePngHeader(const std::string& path, uint32_t width, uint32_t height)
 {
     // Stored, so that one wide row fills image chunks at once: the decoder
     // finds the header and the start of the image, and nothing more.
-    PngSpec spec{PNG_COLOR_TYPE_GRAY, 8, false, width, height, false, false, 0};
+    PngLayout layout{PNG_COLOR_TYPE_GRAY, 8, false, width, height, false, false, 0};
     PngWriter w;
-    std::vector<uint8_t> row(rowBytes(spec));
-    return w.open(path) && writePngBody(w, spec, nullptr, row.data(), row.size());
+    std::vector<uint8_t> row(rowBytes(layout));
+    return w.open(path) && writePngBody(w, layout, nullptr, row.data(), row.size());
 }
 
 bool writeJpeg(const std::string& path, JpegColor color, uint32_t width, uint32_t height, bool progressive,

@@ -14,7 +14,7 @@
 // is white (or, with alpha, transparent).
 using Scene = std::function<bool(uint32_t x, uint32_t y)>;
 
-struct PngSpec {
+struct PngLayout {
     int colorType;        // PNG_COLOR_TYPE_*
     int bitDepth;
     bool interlaced = false;
@@ -27,7 +27,7 @@ struct PngSpec {
 
 // Writes a PNG of the scene, row by row (any size, little memory). With
 // alpha (or transparentPalette) the background is transparent black.
-bool writePng(const std::string& path, const PngSpec& spec, const Scene& black);
+bool writePng(const std::string& path, const PngLayout& layout, const Scene& black);
 
 // A width x height 8-bit gray PNG, white with its bottom-left quarter
 // black, written fast (two prepared rows, no filtering, zlib level 1)
