@@ -299,28 +299,22 @@ bool KeepPages::takePage(const PageBitmap& page) noexcept
 
 namespace {
 
-struct Bayer {
+// Every threshold 0..255 once, 255 left out (254 twice): a matrix as the
+// printer application receives one, in which white stays white.
+struct Thresholds {
     unsigned char m[16][16];
-    constexpr Bayer() : m{}
+    constexpr Thresholds() : m{}
     {
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
-                int v = 0;
-                for (int bit = 0; bit < 4; ++bit) {
-                    const int xb = (x >> bit) & 1;
-                    const int yb = (y >> bit) & 1;
-                    v |= ((xb ^ yb) << (7 - 2 * bit)) | (yb << (6 - 2 * bit));
-                }
-                m[y][x] = static_cast<unsigned char>(v * 255 / 256);
-            }
+        for (int i = 0; i < 256; ++i) {
+            m[(i * 7) % 16][(i * 11 + i / 16) % 16] = static_cast<unsigned char>(i == 255 ? 254 : i);
         }
     }
 };
-constexpr Bayer kBayer;
+constexpr Thresholds kThresholds;
 
 }  // namespace
 
-const DitherMatrix* bayer16()
+const DitherMatrix* ditherMatrix()
 {
-    return &kBayer.m;
+    return &kThresholds.m;
 }

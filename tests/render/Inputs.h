@@ -77,5 +77,5 @@ public:
     bool shouldStop() noexcept override { return stopNow; }
 };
 
-// A 16 x 16 ordered-dither matrix, 0..254 (white always stays white).
-const DitherMatrix* bayer16();
+// A 16 x 16 dither matrix of thresholds 0..254 (white stays white).
+const DitherMatrix* ditherMatrix();

@@ -54,7 +54,7 @@ TEST_P(PdfPages, OneLabelPerPage)
     const DocumentInput in{c.throughFd ? nullptr : path.c_str(), fd};
     KeepPages sink;
     std::string reason;
-    ASSERT_TRUE(renderDocument(DocumentKind::Pdf, in, c.label, bayer16(), sink, &reason)) << reason;
+    ASSERT_TRUE(renderDocument(DocumentKind::Pdf, in, c.label, ditherMatrix(), sink, &reason)) << reason;
     if (fd >= 0) {
         close(fd);
     }
@@ -113,7 +113,7 @@ TEST_P(TestLabels, DrawsFrameRulerAndSteps)
         EXPECT_EQ(levels, std::set<uint8_t>(std::begin(kDarknessSteps), std::end(kDarknessSteps)));
     }
     KeepPages sink;
-    ASSERT_TRUE(renderTestLabel(label, info, bayer16(), sink, &reason)) << reason;
+    ASSERT_TRUE(renderTestLabel(label, info, ditherMatrix(), sink, &reason)) << reason;
     ASSERT_EQ(sink.labels.size(), 1u);
     const size_t black = sink.labels[0].blackCount();
     EXPECT_GE(black, std::min<size_t>(c.width * 2, 1));
