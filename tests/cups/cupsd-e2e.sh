@@ -25,30 +25,14 @@ if [ $# -ne 1 ]; then
     exit 2
 fi
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
-SKIP=77
+# shellcheck source=private-cupsd.sh
+. "$SRC/tests/cups/private-cupsd.sh"
 
-skip() {
-    echo "SKIPPED: real-cupsd test: $*"
-    exit "$SKIP"
-}
-
-if [ "$(id -u)" -ne 0 ]; then
-    skip "needs root (cupsd runs filters as user lp); run scripts/test.sh as root"
+if reason=$(pcupsd_unusable); then
+    echo "SKIPPED: real-cupsd test: $reason"
+    exit 77
 fi
-if [ -r /sys/kernel/security/apparmor/profiles ] &&
-    grep -Eq '^(/usr/sbin/cupsd|cupsd) \(enforce\)' /sys/kernel/security/apparmor/profiles; then
-    skip "AppArmor confines cupsd here and forbids its temporary folders"
-fi
-for tool in cmake cupsd lpadmin lpinfo lp lpstat ipptool cupsfilter gs; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is missing: run scripts/install-deps.sh" >&2
-        exit 1
-    fi
-done
-if ! id lp >/dev/null 2>&1; then
-    echo "FAIL: there is no user lp (cups-daemon makes it)" >&2
-    exit 1
-fi
+pcupsd_require cupsfilter gs
 
 BUILD=$(cd "$1" && pwd)
 MODEL=tvl100
@@ -58,26 +42,9 @@ if [ ! -x "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
     exit 1
 fi
 
-CUPSD_PID=""
 WORK=$(mktemp -d /tmp/tvl-cupsd.XXXXXX)
-
-stop_cupsd() {
-    if [ -n "$CUPSD_PID" ] && kill -0 "$CUPSD_PID" 2>/dev/null; then
-        kill -TERM "$CUPSD_PID" 2>/dev/null || true
-        for _ in $(seq 1 100); do
-            kill -0 "$CUPSD_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        if kill -0 "$CUPSD_PID" 2>/dev/null; then
-            kill -KILL "$CUPSD_PID" 2>/dev/null || true
-        fi
-        wait "$CUPSD_PID" 2>/dev/null || true
-    fi
-    CUPSD_PID=""
-}
-
 cleanup() {
-    stop_cupsd
+    pcupsd_stop
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -94,53 +61,14 @@ fail() {
     FAILED=$((FAILED + 1))
 }
 
-# --- The scheduler's folders -------------------------------------------------
-# Owned by root, readable by lp, writable by nobody else: cupsd refuses
-# filters and backends in folders that group or others can write to.
-umask 022
-chmod 0755 "$WORK"
-CONF=$WORK/conf       # ServerRoot
-BIN=$WORK/bin         # ServerBin
-DATA=$WORK/data       # DataDir
+# --- The scheduler -----------------------------------------------------------
+pcupsd_prepare "$BUILD" "$WORK"
+FILTER=$STAGED_FILTER
 OUT=$WORK/out         # where the capture backend writes, owned by lp
 IN=$WORK/in           # the documents to print
-mkdir -p "$CONF/ppd" "$CONF/ssl" "$BIN/filter" "$BIN/backend" "$BIN/daemon" \
-    "$DATA/mime" "$DATA/model/tavelin" "$WORK/cache" "$WORK/state" \
-    "$WORK/spool/tmp" "$WORK/log" "$OUT" "$IN" "$WORK/expect"
+mkdir -p "$OUT" "$IN" "$WORK/expect"
 chown lp "$OUT"
 chmod 0700 "$OUT"
-
-# The driver, installed as an administrator installs it (cmake --install),
-# staged in a folder of its own.
-STAGE=$WORK/install
-DESTDIR=$STAGE cmake --install "$BUILD" >"$WORK/log/install.log"
-FILTER=$(find "$STAGE" -type f -name rastertoTvlLabel -path '*/filter/*')
-TYPES=$(find "$STAGE" -type f -name tavelin.types -path '*/mime/*')
-PPDDIR=$(dirname "$(find "$STAGE" -type f -name "$MODEL.ppd")")
-if [ -z "$FILTER" ] || [ -z "$TYPES" ] || [ "$PPDDIR" = . ]; then
-    echo "FAIL: cmake --install did not install the filter, the MIME type and the PPDs:" >&2
-    cat "$WORK/log/install.log" >&2
-    exit 1
-fi
-
-# CUPS's own programs and data, by link; the driver's files, as copies.
-for dir in filter daemon; do
-    for f in /usr/lib/cups/"$dir"/*; do
-        ln -s "$f" "$BIN/$dir/"
-    done
-done
-install -m 0755 "$FILTER" "$BIN/filter/rastertoTvlLabel"
-for f in /usr/share/cups/*; do
-    case "$(basename "$f")" in
-        mime | model | drv) ;;
-        *) ln -s "$f" "$DATA/" ;;
-    esac
-done
-for f in /usr/share/cups/mime/*; do
-    ln -s "$f" "$DATA/mime/"
-done
-install -m 0644 "$TYPES" "$DATA/mime/"
-install -m 0644 "$PPDDIR"/tvl*.ppd "$DATA/model/tavelin/"
 
 # The capture backend: each job's device output goes to OUT/job-<id>.prn.
 cat >"$BIN/backend/capture" <<'EOF'
@@ -161,75 +89,11 @@ mv "$dir/job-$1.tmp" "$dir/job-$1.prn"
 EOF
 chmod 0755 "$BIN/backend/capture"
 
-SOCK=$WORK/cups.sock
-cat >"$CONF/cups-files.conf" <<EOF
-ServerRoot $CONF
-ServerBin $BIN
-DataDir $DATA
-CacheDir $WORK/cache
-StateDir $WORK/state
-RequestRoot $WORK/spool
-TempDir $WORK/spool/tmp
-ServerKeychain $CONF/ssl
-ErrorLog $WORK/log/error_log
-AccessLog $WORK/log/access_log
-PageLog $WORK/log/page_log
-User lp
-Group lp
-SystemGroup root
-FileDevice No
-Printcap $WORK/state/printcap
-EOF
-cat >"$CONF/cupsd.conf" <<EOF
-LogLevel info
-MaxLogSize 0
-Listen $SOCK
-Browsing No
-BrowseLocalProtocols none
-DefaultShared No
-WebInterface No
-DefaultAuthType None
-ErrorPolicy abort-job
-PreserveJobHistory Yes
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  JobPrivateAccess all
-  JobPrivateValues none
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-chmod 0644 "$CONF/cupsd.conf" "$CONF/cups-files.conf"
-
 show_log() {
-    echo "--- cupsd error_log (last 60 lines) ---"
-    tail -n 60 "$WORK/log/error_log" 2>/dev/null || true
-    echo "---"
+    pcupsd_show_log
 }
 
-# --- Start the scheduler -----------------------------------------------------
-export CUPS_SERVER=$SOCK
-cupsd -f -c "$CONF/cupsd.conf" -s "$CONF/cups-files.conf" &
-CUPSD_PID=$!
-for _ in $(seq 1 100); do
-    [ -S "$SOCK" ] && lpstat -r >/dev/null 2>&1 && break
-    if ! kill -0 "$CUPSD_PID" 2>/dev/null; then
-        CUPSD_PID=""
-        echo "FAIL: cupsd did not start" >&2
-        show_log >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-if ! lpstat -r >/dev/null 2>&1; then
-    echo "FAIL: cupsd does not answer on $SOCK" >&2
-    show_log >&2
-    exit 1
-fi
+pcupsd_start
 echo "cupsd running (pid $CUPSD_PID) on $SOCK"
 
 # --- The queue, from a generated PPD, found the way an administrator finds it
@@ -420,7 +284,7 @@ for name in native native-format; do
 done
 
 # --- Stop the scheduler ------------------------------------------------------
-stop_cupsd
+pcupsd_stop
 if [ $FAILED -ne 0 ]; then
     show_log
 fi
