@@ -12,8 +12,13 @@
 # with lp and job options, waits for every job to end and checks what reached
 # the device with tvl-inspect: the setup block, the label size, the page
 # count, and the pixels against the raster that cupsfilter makes from the
-# same file, PPD and options. Stops its cupsd by process id and removes the
-# folder on every exit.
+# same file, PPD and options. A two-page raster job printed with
+# NumOfCopies=3 must count six impressions (job-impressions-completed, from
+# the filter's PAGE: lines), and jobs that fail (a queue whose PPD names an
+# unsupported model, a raster stream cut short inside a page) must show the
+# filter's reason in lpstat -l instead of the scheduler's "Filter failed".
+# The scheduler's set-up is tests/cups/private-cupsd.sh. Stops its cupsd by
+# process id and removes the folder on every exit.
 #
 # Needs root (cupsd runs filters and backends as user lp). Exits 77, with a
 # message, when it cannot run here: not root, or cupsd confined by AppArmor.
@@ -105,6 +110,9 @@ fi
 # A job that fails in the backend is aborted instead of stopping the queue.
 lpadmin -p label -E -v "capture:$OUT" -m "tavelin/$MODEL.ppd" -o printer-error-policy=abort-job
 PPD=$CONF/ppd/label.ppd
+# A queue whose PPD names a model that the filter does not drive.
+lpadmin -p unsupported -E -v "capture:$OUT" -P "$SRC/tests/ppd/model102-unsupported.ppd" \
+    -o printer-error-policy=abort-job
 
 # --- The documents -----------------------------------------------------------
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$IN/label.pdf" "$SRC/tests/cups/label.ps"
@@ -115,36 +123,69 @@ cupsfilter -p "$PPD" -m application/vnd.cups-raster -o PageSize=30 "$IN/label.pd
 # A native printer-command file: the filter's own output for that raster.
 PPD=$PPD "$FILTER" 1 root native 1 "" <"$IN/label.ras" >"$IN/label.tvl" 2>/dev/null
 cp "$IN/label.tvl" "$IN/native-no-extension"
+# Two 4 x 6 in labels of CUPS raster.
+"$BUILD/tools/tvl-make-raster" "$IN/two-labels.ras" 2 >/dev/null
+# The 3 x 3 in raster cut off halfway through its page's pixels (after the
+# 4-byte sync word and the 1796-byte page header).
+size=$(stat -c %s "$IN/label.ras")
+head -c $((1800 + (size - 1800) / 2)) "$IN/label.ras" >"$IN/cut-short.ras"
 chmod 0644 "$IN"/*
 
 # --- Print -------------------------------------------------------------------
-# submit NAME FILE LP-OPTIONS...: one job, remembered by name.
-declare -A JOB
+# submit_to QUEUE NAME FILE LP-OPTIONS...: one job, remembered by name;
+# submit NAME FILE LP-OPTIONS... prints to the queue label.
+declare -A JOB QUEUE_OF
 NAMES=()
-submit() {
-    local name=$1 file=$2
-    shift 2
+submit_to() {
+    local queue=$1 name=$2 file=$3
+    shift 3
     local out
-    if ! out=$(lp -d label "$@" "$file" 2>&1); then
+    if ! out=$(lp -d "$queue" "$@" "$file" 2>&1); then
         fail "$name: lp refused the job: $out"
         return
     fi
     NAMES+=("$name")
-    JOB[$name]=$(sed -n 's/^request id is label-\([0-9]*\).*/\1/p' <<<"$out")
-    echo "$name: job ${JOB[$name]} ($*)"
+    QUEUE_OF[$name]=$queue
+    JOB[$name]=$(sed -n "s/^request id is $queue-\\([0-9]*\\).*/\\1/p" <<<"$out")
+    echo "$name: job ${JOB[$name]} on $queue ($*)"
+}
+submit() {
+    submit_to label "$@"
 }
 
 submit pdf "$IN/label.pdf" -n 2 -o Darkness=12
-submit png "$IN/label.png" -o PageSize=Custom.144x216 -o Rotation=1
+submit png "$IN/label.png" -o PageSize=Custom.144x216 -o Rotation=1 -o CompPrinting=1
 submit raster "$IN/label.ras" -n 2 -o PageSize=30 -o Rotation=3 -o CompPrinting=0
 submit native "$IN/label.tvl" -n 2
 submit native-format "$IN/native-no-extension" -o document-format=application/vnd.tavelin-tvl
+submit copies "$IN/two-labels.ras" -o NumOfCopies=3
+
+# Jobs that fail, and the reason that lpstat -l must show for each, in place
+# of the scheduler's own "Filter failed": NAME|QUEUE|FILE|JOBS|REASON. The
+# reason wins only if cupsd reads it before it sees the filter exit, so each
+# is printed as several jobs: a filter that exits without waiting for its
+# lines to be read loses that race about one time in ten.
+FAILING=(
+    "unsupported-model|unsupported|$IN/label.ras|10|Printer model 102 is not supported by this driver"
+    "cut-short|label|$IN/cut-short.ras|10|Page 1 ends early or cannot be read"
+)
+for row in "${FAILING[@]}"; do
+    IFS='|' read -r name queue file jobs _ <<<"$row"
+    for n in $(seq 1 "$jobs"); do
+        submit_to "$queue" "$name-$n" "$file" -o document-format=application/vnd.cups-raster
+    done
+done
 
 # Wait until every job has ended: completed, or stopped (a filter that
 # failed), aborted or canceled.
-IPP_URI="ipp://${SOCK//\//%2F}/printers/label"
+IPP_URI="ipp://${SOCK//\//%2F}/printers"
+# job_attribute NAME TEST-FILE: the one attribute that the ipptool test
+# file displays, of the job remembered as NAME.
+job_attribute() {
+    ipptool -c -d job_id="${JOB[$1]}" "$IPP_URI/${QUEUE_OF[$1]}" "$SRC/tests/cups/$2" 2>/dev/null | sed -n 2p
+}
 job_state() {
-    ipptool -c -d job_id="$1" "$IPP_URI" "$SRC/tests/cups/job-state.test" 2>/dev/null | sed -n 2p
+    job_attribute "$1" job-state.test
 }
 declare -A STATE
 deadline=$((SECONDS + 120))
@@ -152,7 +193,7 @@ while :; do
     running=""
     for name in "${NAMES[@]}"; do
         [ -n "${JOB[$name]:-}" ] || continue
-        STATE[$name]=$(job_state "${JOB[$name]}")
+        STATE[$name]=$(job_state "$name")
         case "${STATE[$name]}" in
             completed | stopped | processing-stopped | aborted | canceled) ;;
             *) running="$running $name" ;;
@@ -173,6 +214,17 @@ done
 # ("SD 12" reads "SD12").
 listing() {
     "$INSPECT" "$1" 2>&1 | tr -d ' ' || true
+}
+
+# check_bands NAME LISTING raw|rle: every band block is of that kind.
+check_bands() {
+    local name=$1 kind=$3 bands
+    bands=$(grep '^BAND' <<<"$2" || true)
+    if [ -n "$bands" ] && ! grep -qv "^BAND$kind" <<<"$bands"; then
+        pass "$name: $(wc -l <<<"$bands") $kind bands"
+    else
+        fail "$name: not all bands are $kind: $(cut -c1-8 <<<"$bands" | sort | uniq -c | tr '\n' ' ')"
+    fi
 }
 
 # check_setup NAME LISTING COMMAND...: each command is a whole line of the
@@ -245,6 +297,7 @@ expect_raster() {
 if check_job pdf; then
     capture=$OUT/job-${JOB[pdf]}.prn
     check_setup pdf "$(listing "$capture")" SL1219,24,G SA0 SW812 STd SD12 SM0,0 SS4 TA0 CUTn
+    check_bands pdf "$(listing "$capture")" raw
     check_pages pdf "$capture" 2
     check_pixels pdf "$capture" "$(expect_raster pdf "$IN/label.pdf" -n 2 -o Darkness=12)" 0
 fi
@@ -254,6 +307,7 @@ fi
 if check_job png; then
     capture=$OUT/job-${JOB[png]}.prn
     check_setup png "$(listing "$capture")" SL406,24,G SW609 SD8
+    check_bands png "$(listing "$capture")" rle
     check_pages png "$capture" 1
     check_pixels png "$capture" \
         "$(expect_raster png "$IN/label.png" -o PageSize=Custom.144x216 -o Rotation=1)" 1
@@ -280,6 +334,48 @@ for name in native native-format; do
         fi
         check_pages "$name" "$capture" 1
         check_pixels "$name" "$capture" "$IN/label.ras" 0
+    fi
+done
+
+# Two labels, each printed three times by the printer: two print commands
+# with copies=3, which the scheduler counts as six impressions.
+if check_job copies; then
+    capture=$OUT/job-${JOB[copies]}.prn
+    check_pages copies "$capture" 2
+    prints=$(listing "$capture" | grep -c '^PRINTcopies=3$' || true)
+    if [ "$prints" -eq 2 ]; then
+        pass "copies: two print commands with copies=3"
+    else
+        fail "copies: $prints print commands with copies=3, expected 2"
+    fi
+    impressions=$(job_attribute copies job-impressions.test)
+    if [ "$impressions" = 6 ]; then
+        pass "copies: job-impressions-completed 6"
+    else
+        fail "copies: job-impressions-completed '$impressions', expected 6"
+    fi
+fi
+
+# Failed jobs: lpstat -l lists each with the filter's reason.
+for row in "${FAILING[@]}"; do
+    IFS='|' read -r name queue _ jobs reason <<<"$row"
+    listing=$(lpstat -l -W all -o "$queue")
+    shown=0
+    for n in $(seq 1 "$jobs"); do
+        id=${JOB[$name-$n]:-}
+        [ -n "$id" ] || continue
+        # The job's entry: its first line and the indented lines under it.
+        entry=$(awk -v job="$queue-$id" '/^[^ \t]/ { inside = ($1 == job) } inside' <<<"$listing")
+        if [ "${STATE[$name-$n]:-}" = completed ]; then
+            fail "$name: job $id completed; it should have failed"
+        elif grep -Fq "$reason" <<<"$entry" && ! grep -Fq "Filter failed" <<<"$entry"; then
+            shown=$((shown + 1))
+        else
+            fail "$name: lpstat -l does not show \"$reason\" for job $id: $(tr '\n\t' '  ' <<<"$entry")"
+        fi
+    done
+    if [ "$shown" -eq "$jobs" ]; then
+        pass "$name: all $jobs jobs ${STATE[$name-1]:-}, lpstat -l shows \"$reason\""
     fi
 done
 
