@@ -23,6 +23,9 @@
 # ns); the filter's is the growth of cupsd's cutime + cstime (/proc/PID/stat,
 # in clock ticks), counted when cupsd reaps it, before the job completes.
 #
+# Environment: BENCH_CUPSD_LOG_LEVEL, cupsd's LogLevel (info, the default,
+# debug or debug2).
+#
 # Needs root, like the real-cupsd test; the cupsd it starts is stopped by its
 # process id on every exit.
 set -euo pipefail
@@ -57,7 +60,15 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 PCUPSD_FILE_DEVICE=Yes
+# "Job completed." is an info line: the log must hold at least those.
 PCUPSD_LOG_LEVEL=${BENCH_CUPSD_LOG_LEVEL:-info}
+case $PCUPSD_LOG_LEVEL in
+    info | debug | debug2) ;;
+    *)
+        echo "bench: BENCH_CUPSD_LOG_LEVEL must be info, debug or debug2" >&2
+        exit 2
+        ;;
+esac
 pcupsd_prepare "$BUILD" "$WORK"
 ERROR_LOG=$WORK/log/error_log
 
