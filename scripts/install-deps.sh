@@ -17,6 +17,8 @@ g++
 libcups2-dev
 libgtest-dev
 libpng-dev
+libjpeg-dev
+libpoppler-cpp-dev
 cups
 cups-filters
 ghostscript
