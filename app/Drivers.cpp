@@ -211,16 +211,19 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     return *attrs != nullptr;
 }
 
-bool publishDefaults(pappl_printer_t* printer)
+bool publishDefaults(pappl_printer_t* printer, int speedDefault)
 {
     pappl_pr_driver_data_t data;
     if (papplPrinterGetDriverData(printer, &data) == nullptr) {
         return false;
     }
+    if (speedDefault >= 0) {
+        data.speed_default = speedDefault;
+    }
     ipp_t* current = papplPrinterGetDriverAttributes(printer);
     ipp_attribute_t* darkness = current ? ippFindAttribute(current, "print-darkness-default", IPP_TAG_INTEGER) : nullptr;
     ipp_attribute_t* speed = current ? ippFindAttribute(current, "print-speed-default", IPP_TAG_INTEGER) : nullptr;
-    if (darkness && speed && ippGetInteger(darkness, 0) == data.darkness_default &&
+    if (speedDefault < 0 && darkness && speed && ippGetInteger(darkness, 0) == data.darkness_default &&
         ippGetInteger(speed, 0) == data.speed_default) {
         ippDelete(current);
         return false;

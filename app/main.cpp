@@ -28,8 +28,11 @@ struct AppContext {
     std::string stateFile;
     std::string spoolDir;
     std::string logFile;
+    std::string speedFile;     // print-speed-default of every printer
     pappl_pr_driver_t* drivers = nullptr;
     int numDrivers = 0;
+    bool keepsState = false;   // a server with a state file
+    unsigned long savedJobs = 0;  // job signature at the last save
 };
 
 bool makeDirectory(const std::string& path)
@@ -73,6 +76,7 @@ bool chooseStateDir(AppContext* context)
     context->stateFile = context->stateDir + "/tavelin-printer-app.state";
     context->spoolDir = context->stateDir + "/spool";
     context->logFile = context->stateDir + "/tavelin-printer-app.log";
+    context->speedFile = context->stateDir + "/print-speed-defaults";
     return makeDirectory(context->spoolDir);
 }
 
@@ -93,30 +97,152 @@ pappl_loglevel_t logLevelOf(const char* name)
     return PAPPL_LOGLEVEL_INFO;
 }
 
-// Wakes the main loop every second, so that a shutdown request is seen
-// within a second even when nothing else happens.
-bool tick(pappl_system_t*, void*)
+
+// The printers' IDs, collected first: libpappl holds its system lock while
+// it iterates, and publishing or adding pages takes that lock again.
+struct PrinterIds {
+    int ids[256];
+    size_t count = 0;
+};
+
+void collectId(pappl_printer_t* printer, void* data)
 {
-    return true;
+    auto* list = static_cast<PrinterIds*>(data);
+    if (list->count < sizeof(list->ids) / sizeof(list->ids[0])) {
+        list->ids[list->count++] = papplPrinterGetID(printer);
+    }
 }
 
-void publishOne(pappl_printer_t* printer, void*)
+void forEachPrinter(pappl_system_t* system, void (*action)(pappl_printer_t*))
+{
+    PrinterIds list;
+    papplSystemIteratePrinters(system, collectId, &list);
+    for (size_t i = 0; i < list.count; ++i) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr)) {
+            action(printer);
+        }
+    }
+}
+
+void publishOne(pappl_printer_t* printer)
 {
     publishDefaults(printer);
 }
 
-void setUpLoaded(pappl_printer_t* printer, void*)
+void setUpLoaded(pappl_printer_t* printer)
 {
     publishDefaults(printer);
     addSettingsPage(printer);
+}
+
+// libpappl 1.3.1 keeps print-speed-default out of its state file: the
+// application keeps it next to it, a line "ID SPEED" per printer.
+bool saveSpeeds(pappl_system_t* system, const std::string& path)
+{
+    PrinterIds list;
+    papplSystemIteratePrinters(system, collectId, &list);
+    const std::string temporary = path + ".new";
+    FILE* file = fopen(temporary.c_str(), "w");
+    if (file == nullptr) {
+        return false;
+    }
+    for (size_t i = 0; i < list.count; ++i) {
+        pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr);
+        pappl_pr_driver_data_t data;
+        if (printer != nullptr && papplPrinterGetDriverData(printer, &data) != nullptr) {
+            fprintf(file, "%d %d\n", list.ids[i], data.speed_default);
+        }
+    }
+    const bool written = fclose(file) == 0;
+    return written && rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+void loadSpeeds(pappl_system_t* system, const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        return;
+    }
+    int id = 0;
+    int speed = 0;
+    while (fscanf(file, "%d %d", &id, &speed) == 2) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) {
+            publishDefaults(printer, speed);
+        }
+    }
+    fclose(file);
+}
+
+// libpappl 1.3.1 saves a job that never got a document (cancelled after
+// Create-Job) without a format, then refuses that line and every job line
+// after it when it loads the state. Such jobs are left out of the file.
+bool dropJobsWithoutFormat(const std::string& path)
+{
+    FILE* in = fopen(path.c_str(), "r");
+    if (in == nullptr) {
+        return false;
+    }
+    const std::string temporary = path + ".new";
+    FILE* out = fopen(temporary.c_str(), "w");
+    if (out == nullptr) {
+        fclose(in);
+        return false;
+    }
+    char line[4096];
+    bool dropped = false;
+    while (fgets(line, sizeof(line), in) != nullptr) {
+        if (strncmp(line, "Job ", 4) == 0 && strstr(line, " format=\"") == nullptr) {
+            dropped = true;
+            continue;
+        }
+        fputs(line, out);
+    }
+    const bool readAll = !ferror(in);
+    fclose(in);
+    const bool written = fclose(out) == 0 && readAll;
+    if (!written || !dropped) {
+        unlink(temporary.c_str());
+        return written;
+    }
+    return rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 // Keeps the published defaults current, then saves the state.
 bool saveState(pappl_system_t* system, void* data)
 {
     auto* context = static_cast<AppContext*>(data);
-    papplSystemIteratePrinters(system, publishOne, nullptr);
-    return papplSystemSaveState(system, context->stateFile.c_str());
+    forEachPrinter(system, publishOne);
+    const bool speeds = saveSpeeds(system, context->speedFile);
+    return papplSystemSaveState(system, context->stateFile.c_str()) && dropJobsWithoutFormat(context->stateFile) &&
+           speeds;
+}
+
+// What the job history looks like: it changes when a job is created or
+// ends. libpappl 1.3.1 saves its state only on configuration changes, so
+// finished jobs would be lost at a restart without this.
+void addJobSignature(pappl_printer_t* printer, void* data)
+{
+    auto* signature = static_cast<unsigned long*>(data);
+    *signature = *signature * 31u + static_cast<unsigned long>(papplPrinterGetNextJobID(printer)) * 7u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfActiveJobs(printer)) * 3u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfCompletedJobs(printer));
+}
+
+// Runs every second: a shutdown request is seen within a second even when
+// nothing else happens, and the job history is saved when it changed.
+bool tick(pappl_system_t* system, void* data)
+{
+    auto* context = static_cast<AppContext*>(data);
+    if (!context->keepsState) {
+        return true;
+    }
+    unsigned long signature = 1;
+    papplSystemIteratePrinters(system, addJobSignature, &signature);
+    if (signature != context->savedJobs) {
+        context->savedJobs = signature;
+        saveState(system, context);
+    }
+    return true;
 }
 
 void printerCreated(pappl_printer_t* printer, void*)
@@ -149,7 +275,7 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     papplSystemSetPrinterDrivers(system, context->numDrivers, context->drivers, nullptr, printerCreated,
                                  driverCallback, nullptr);
     papplSystemSetFooterHTML(system, "Tavelin label printer application");
-    papplSystemAddTimerCallback(system, 0, 1, tick, nullptr);
+    papplSystemAddTimerCallback(system, 0, 1, tick, context);
 
     if (context->server && cupsGetOption("private-server", numOptions, options) == nullptr) {
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
@@ -159,8 +285,10 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
             return nullptr;
         }
         papplSystemLoadState(system, context->stateFile.c_str());
-        papplSystemIteratePrinters(system, setUpLoaded, nullptr);
+        forEachPrinter(system, setUpLoaded);
+        loadSpeeds(system, context->speedFile);
         papplSystemSetSaveCallback(system, saveState, context);
+        context->keepsState = true;
     }
     return system;
 }
