@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -10,9 +12,11 @@
 
 #include <cups/raster.h>
 
+#include <cups/ppd.h>
+
+#include "filter/StdioSinks.h"
 #include "filter/TextPassThrough.h"
 #include "output/Band.h"
-#include "output/PrinterStream.h"
 #include "output/Setup.h"
 #include "settings/LabelSize.h"
 #include "settings/Models.h"
@@ -109,22 +113,42 @@ ssize_t replayRead(void* context, unsigned char* buffer, size_t length)
 
 enum class FileKind { Raster, Text };
 
-// Label size in dots into the settings, swapped for a quarter-turned job.
-void computeLabelSize(Settings* settings)
+// Writes a line in the scheduler's own grammar ("ERROR: ...", "INFO: ...",
+// "PAGE: ..."; see filter(7)). cupsd shows a job's first ERROR: line as its
+// reason and the INFO: lines as the printer's state, and counts PAGE: lines.
+void schedulerLine(Output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void schedulerLine(Output& out, const char* format, ...)
 {
-    int32_t* first = &settings->lengthDot;
-    int32_t* second = &settings->widthDot;
-    if (settings->rotation != 0 && settings->rotation != 2) {
-        first = &settings->widthDot;
-        second = &settings->lengthDot;
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    const int n = vsnprintf(line, sizeof line - 1, format, args);
+    va_end(args);
+    if (n < 0) {
+        return;
     }
-    if (settings->customWidth == 0.0f && settings->customHeight == 0.0f) {
-        convertPageSize(settings->pageSize, first, second);
-    } else {
-        convertCustomPageSize(*settings, first, second);
-    }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : lengthDot = %d, widthDot = %d\n", settings->lengthDot,
-            settings->widthDot);
+    size_t length = static_cast<size_t>(n) < sizeof line - 1 ? static_cast<size_t>(n) : sizeof line - 2;
+    line[length++] = '\n';
+    out.log.write(std::string_view(line, length));
+}
+
+const char* systemReason(int error, char* buffer, size_t size)
+{
+    return strerror_r(error, buffer, size);
+}
+
+void reportPrinterFailure(Output& out, int error)
+{
+    char reason[128];
+    schedulerLine(out, "ERROR: Unable to write to printer: %s", systemReason(error, reason, sizeof reason));
+}
+
+// Label size in dots into the settings, swapped for a quarter-turned job.
+void computeJobLabelSize(Output& out, Settings* settings)
+{
+    computeLabelSize(settings, Dot);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : lengthDot = %d, widthDot = %d\n", settings->lengthDot,
+         settings->widthDot);
 }
 
 // Label size, setup block and the pages of the raster stream that
@@ -132,50 +156,69 @@ void computeLabelSize(Settings* settings)
 // gone out: opening it reads the stream's first bytes, which the scheduler
 // may not have sent yet.
 template <typename OpenRaster>
-int printRasterJob(Settings* settings, OpenRaster openRaster)
+int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
 {
-    computeLabelSize(settings);
-    if (primaryProcess(*settings) != 0) {
+    computeJobLabelSize(out, settings);
+    if (primaryProcess(out, *settings) != 0) {
+        reportPrinterFailure(out, errno);
         return 1;
     }
     const int32_t copies = settings->numOfCopies;
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!\n");
-    flushDiagnostics();  // the stream may keep us waiting for its first page
+    logf(out, "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!\n");
+    out.log.flush();  // the stream may keep us waiting for its first page
     RasterHandle raster(openRaster());
 
     cups_page_header_t header{};
     int pages = 0;
-    int result = kPagePrinted;
+    PageResult result;
     while (cupsRasterReadHeader(raster.get(), &header) != 0) {
         if (Canceled) {
             break;
         }
         ++pages;
-        result = printPage(raster.get(), &header, *settings, copies);
-        if (result != kPagePrinted || Canceled) {
+        schedulerLine(out, "INFO: Printing label %d", pages);
+        result = printPage(out, raster.get(), &header, *settings, copies);
+        if (!result.printed()) {
+            break;
+        }
+        schedulerLine(out, "PAGE: %d %d", pages, static_cast<int>(result.labels));
+        out.log.flush();
+        if (Canceled) {
             break;
         }
     }
     raster.reset();
 
-    if (result == kPrinterWriteFailed || flushPrinterStream() != 0) {
+    if (result.error == PageError::PrinterWrite) {
+        reportPrinterFailure(out, static_cast<int>(result.detail));
         return 1;
     }
-    if (result == kPageFailed) {
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page %d\n", pages);
+    if (!out.printer.flush()) {
+        reportPrinterFailure(out, errno);
+        return 1;
+    }
+    if (!result.printed()) {
+        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page %d\n", pages);
+        char reason[256];
+        describePageError(result, pages, reason, sizeof reason);
+        schedulerLine(out, "ERROR: %s", reason);
         return 1;
     }
     if (pages == 0) {
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        // A job the scheduler cancelled did not fail.
+        if (!Canceled) {
+            schedulerLine(out, "ERROR: No pages found in the job");
+        }
         return 1;
     }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.\n");
+    logf(out, "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.\n");
     return 0;
 }
 
 // A file named on the command line: a CUPS raster file printed directly is
 // printed as raster; anything else goes to the printer as it is.
-int printNamedFile(int fd, Settings* settings)
+int printNamedFile(Output& out, const char* path, int fd, Settings* settings)
 {
     std::array<uint8_t, 4> head{};
     size_t got = 0;
@@ -192,14 +235,24 @@ int printNamedFile(int fd, Settings* settings)
         got += static_cast<size_t>(n);
     }
     if (readError != 0 || !isRasterSyncWord(head.data(), got)) {
-        return printText(fd, std::span<const uint8_t>(head.data(), got), readError);
+        // Sent as it is: a native command file makes no page of its own.
+        const int sent = printText(out, fd, std::span<const uint8_t>(head.data(), got), readError);
+        const int error = errno;
+        char reason[128];
+        if (sent == kTextReadFailed) {
+            schedulerLine(out, "ERROR: Unable to read file \"%s\": %s", path,
+                          systemReason(error, reason, sizeof reason));
+        } else if (sent == kTextWriteFailed) {
+            reportPrinterFailure(out, error);
+        }
+        return sent == kTextSent ? 0 : 1;
     }
 
     if (lseek(fd, 0, SEEK_SET) == 0) {
-        return printRasterJob(settings, [fd] { return cupsRasterOpen(fd, CUPS_RASTER_READ); });
+        return printRasterJob(out, settings, [fd] { return cupsRasterOpen(fd, CUPS_RASTER_READ); });
     }
     ReplayReader reader{fd, head, got, 0};
-    return printRasterJob(settings,
+    return printRasterJob(out, settings,
                           [&reader] { return cupsRasterOpenIO(replayRead, &reader, CUPS_RASTER_READ); });
 }
 
@@ -207,25 +260,47 @@ int printNamedFile(int fd, Settings* settings)
 
 namespace {
 
-// Standard error is fully buffered once the cancel signal is ours (see
-// output/PrinterStream.h): until then a termination signal ends the process
-// at once, and the lines written so far must already be out. Whatever way
-// the job ends, its last lines go out before it returns.
+// Whatever way the job ends, its last lines go out before it returns.
 struct DiagnosticsForJob {
-    DiagnosticsForJob() = default;
-    ~DiagnosticsForJob() { flushDiagnostics(); }
-    DiagnosticsForJob(const DiagnosticsForJob&) = delete;
-    DiagnosticsForJob& operator=(const DiagnosticsForJob&) = delete;
+    LogSink& log;
+    ~DiagnosticsForJob() { log.flush(); }
 };
+
+// Why the queue's PPD could not be read.
+void reportPpdFailure(Output& out, int openError)
+{
+    const char* path = getenv("PPD");
+    if (path == nullptr) {
+        schedulerLine(out, "ERROR: No PPD file: the PPD environment variable is not set");
+        return;
+    }
+    int line = 0;
+    const ppd_status_t status = ppdLastError(&line);
+    char reason[128];
+    if (status == PPD_OK || status == PPD_FILE_OPEN_ERROR) {
+        schedulerLine(out, "ERROR: Unable to read the printer's PPD file \"%s\": %s", path,
+                      systemReason(openError, reason, sizeof reason));
+    } else {
+        schedulerLine(out, "ERROR: Unable to read the printer's PPD file \"%s\": %s on line %d", path,
+                      ppdErrorString(status), line);
+    }
+}
 
 }  // namespace
 
 int runJob(int argc, char* argv[])
 {
-    const DiagnosticsForJob diagnostics;
-    fprintf(stderr, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
+    StderrLog log;
+    StdoutPrinter printer(log);
+    Output out{printer, log, 0.0f};
+    const DiagnosticsForJob diagnostics{log};
+    logf(out, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
     if (argc != 6 && argc != 7) {
-        perror("TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options [file]\n");
+        logSystemError(out,
+                       "TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options "
+                       "[file]\n",
+                       errno);
+        schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
         return 1;
     }
 
@@ -233,34 +308,45 @@ int runJob(int argc, char* argv[])
     if (argc == 7) {
         input.fd = open(argv[6], O_RDONLY);
         if (input.fd == -1) {
-            perror("TAVELIN Label Driver DEBUG MSG : Unable to open raster file - ");
+            const int error = errno;
+            logSystemError(out, "TAVELIN Label Driver DEBUG MSG : Unable to open raster file - ", error);
+            char reason[128];
+            schedulerLine(out, "ERROR: Unable to open file \"%s\": %s", argv[6],
+                          systemReason(error, reason, sizeof reason));
             input.fd = kStdinFd;
+            log.flush();
             sleep(1);
             return 1;
         }
     }
 
     installSignalHandlers();
-    bufferDiagnostics();
+    StderrLog::buffer();
 
     Settings settings{};
+    errno = 0;
     if (initializeSettings(argv[5], &settings) != 0) {
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n");
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        const int error = errno;
+        logf(out, "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n");
+        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        reportPpdFailure(out, error);
         return 1;
     }
     Canceled = 0;
+    out.dot = Dot;
 
     if (jobSetup(settings.modelNumer) != 0) {
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.\n");
+        logf(out, "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.\n");
+        schedulerLine(out, "ERROR: Printer model %d is not supported by this driver",
+                      static_cast<int>(settings.modelNumer));
         return 1;
     }
 
     // The settings' lines go out before the first read of the job's input,
     // which may keep us waiting.
-    flushDiagnostics();
+    log.flush();
     if (argc == 7) {
-        return printNamedFile(input.fd, &settings);
+        return printNamedFile(out, argv[6], input.fd, &settings);
     }
-    return printRasterJob(&settings, [] { return cupsRasterOpen(kStdinFd, CUPS_RASTER_READ); });
+    return printRasterJob(out, &settings, [] { return cupsRasterOpen(kStdinFd, CUPS_RASTER_READ); });
 }

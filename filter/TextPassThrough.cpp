@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include "output/Commands.h"
-#include "output/PrinterStream.h"
 
 long readFully(int fd, uint8_t* buffer, unsigned long length)
 {
@@ -20,9 +19,9 @@ long readFully(int fd, uint8_t* buffer, unsigned long length)
     }
 }
 
-int printText(int fd, std::span<const uint8_t> alreadyRead, int readError)
+int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead, int readError)
 {
-    writePrinterBytes(alreadyRead.data(), alreadyRead.size());
+    out.printer.write(alreadyRead);
 
     static constexpr size_t kChunk = 64 * 1024;
     static uint8_t chunk[kChunk];
@@ -35,14 +34,14 @@ int printText(int fd, std::span<const uint8_t> alreadyRead, int readError)
             readError = errno;
             break;
         }
-        writePrinterBytes(chunk, static_cast<size_t>(n));
+        out.printer.write(std::span<const uint8_t>(chunk, static_cast<size_t>(n)));
     }
-    fputs(command::kLineEnd, stdout);
+    writePrinter(out, command::kLineEnd);
 
     if (readError != 0) {
+        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to read file - ", readError);
         errno = readError;
-        perror("TAVELIN Label Driver DEBUG MSG : ERROR: Unable to read file - ");
-        return 1;
+        return kTextReadFailed;
     }
-    return flushPrinterStream();
+    return out.printer.flush() ? kTextSent : kTextWriteFailed;
 }

@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <span>
 
 #include "output/Buffer.h"
-#include "output/PrinterStream.h"
 #include "output/Rle.h"
 #include "output/Rotation.h"
 
@@ -19,18 +20,23 @@ inline void putLe16(uint8_t* p, uint32_t value)
     p[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
 }
 
-void reportAllocationFailure()
+constexpr char kAllocationError[] = "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n";
+
+PageResult failed(PageError error, uint64_t detail = 0)
 {
-    perror("TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n");
+    PageResult result;
+    result.error = error;
+    result.detail = detail;
+    return result;
 }
 
-void writePrintCommand(int32_t copies)
+void writePrintCommand(Output& out, int32_t copies)
 {
-    fputs(command::kPrint, stdout);
+    writePrinter(out, command::kPrint);
     if (static_cast<uint32_t>(copies) > 1) {
-        printf(command::kPrintCopies, copies);
+        printerf(out, command::kPrintCopies, copies);
     }
-    fputs(command::kLineEnd, stdout);
+    writePrinter(out, command::kLineEnd);
 }
 
 }  // namespace
@@ -75,25 +81,47 @@ bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemor
     return true;
 }
 
-int printPage(cups_raster_t* raster, cups_page_header_t* header, const Settings& settings, int32_t copies)
+void describePageError(const PageResult& result, int pageNumber, char* text, size_t size)
 {
-    PageMemory memory{};
-    ByteBuffer page;
-    if (pageMemoryFor(*header, settings.rotation, &memory)) {
-        page = allocateBytes(memory.pageBuffer, true);
-    } else {
-        errno = ENOMEM;
+    if (size == 0) {
+        return;
     }
-    if (!page) {
-        reportAllocationFailure();
-        return kPageFailed;
+    switch (result.error) {
+    case PageError::None:
+        snprintf(text, size, "Page %d printed", pageNumber);
+        break;
+    case PageError::NoMemory:
+        if (result.detail == 0) {
+            snprintf(text, size, "Not enough memory for page %d (its size does not fit in memory)", pageNumber);
+        } else {
+            snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
+        }
+        break;
+    case PageError::ShortData:
+        snprintf(text, size, "Page %d ends early or cannot be read", pageNumber);
+        break;
+    case PageError::CannotTurn:
+        snprintf(text, size,
+                 "Page %d cannot be turned: only pages of 1 bit per pixel whose lines hold their whole width can",
+                 pageNumber);
+        break;
+    case PageError::PrinterWrite: {
+        char reason[128];
+        snprintf(text, size, "Unable to write to printer: %s",
+                 strerror_r(static_cast<int>(result.detail), reason, sizeof reason));
+        break;
     }
+    }
+}
 
-    if (cupsRasterReadPixels(raster, page.get(), static_cast<unsigned>(memory.pixelBytes)) == 0) {
-        return kPageFailed;
-    }
-    if (convertRotation(settings.rotation, std::span<uint8_t>(page.get(), memory.pageBuffer), header) != 0) {
-        return kPageFailed;
+PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
+                    int32_t copies)
+{
+    const bool quarterTurn = settings.rotation == 1 || settings.rotation == 3;
+    const bool turnable = canTurnPage(*header);
+    const uint64_t turnScratch = uint64_t{header->cupsBytesPerLine} * 8 * turnedRowBytes(header->cupsHeight);
+    if (convertRotation(out, settings.rotation, page, header) != 0) {
+        return quarterTurn && !turnable ? failed(PageError::CannotTurn) : failed(PageError::NoMemory, turnScratch);
     }
 
     // After a quarter turn the header describes the turned page.
@@ -109,7 +137,7 @@ int printPage(cups_raster_t* raster, cups_page_header_t* header, const Settings&
         const uint32_t rows = remaining > command::kMaxBandRows ? command::kMaxBandRows
                                                                 : static_cast<uint32_t>(remaining);
         remaining -= rows;
-        const uint8_t* band = page.get() + static_cast<size_t>(startRow) * bytesPerLine;
+        const uint8_t* band = page.data() + static_cast<size_t>(startRow) * bytesPerLine;
         const size_t bandBytes = static_cast<size_t>(rows) * bytesPerLine;
 
         if (compressed) {
@@ -117,44 +145,67 @@ int printPage(cups_raster_t* raster, cups_page_header_t* header, const Settings&
                 // The first band is the page's largest: its worst case fits every band.
                 packed = allocateBytes(rleMaxEncodedSize(bandBytes), true);
                 if (!packed) {
-                    reportAllocationFailure();
-                    return kPageFailed;
+                    logSystemError(out, kAllocationError, errno);
+                    return failed(PageError::NoMemory, rleMaxEncodedSize(bandBytes));
                 }
             }
-            fprintf(stderr,
-                    "TAVELIN Label Driver DEBUG MSG : printPage() comp : hieght = %d, p_height = %d, "
-                    "bytesPerLine = %d\n",
-                    static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
-            fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : printPage() comp : start_height = %d\n",
-                    static_cast<int>(startRow));
-            fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : printPage() comp : compDataLen = %d\n",
-                    static_cast<int>(packedLength));
-            packedLength = RLECompression(band, packed.get(), rows, bytesPerLine);
+            logf(out,
+                 "TAVELIN Label Driver DEBUG MSG : printPage() comp : hieght = %d, p_height = %d, "
+                 "bytesPerLine = %d\n",
+                 static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
+            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : start_height = %d\n",
+                 static_cast<int>(startRow));
+            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : compDataLen = %d\n",
+                 static_cast<int>(packedLength));
+            packedLength = RLECompression(out, band, packed.get(), rows, bytesPerLine);
             const auto head = compressedBandHead(startRow, bytesPerLine, rows);
-            writePrinterBytes(head.data(), head.size());
-            writePrinterBytes(packed.get(), packedLength);
-            if (flushPrinterStream() != 0) {
-                return kPrinterWriteFailed;
+            out.printer.write(head);
+            out.printer.write(std::span<const uint8_t>(packed.get(), packedLength));
+            if (!out.printer.flush()) {
+                return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
             }
         } else {
             const auto head = rawBandHead(startRow, bytesPerLine, rows);
-            writePrinterBytes(head.data(), head.size());
-            fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = %d, bytesPerLine = %d\n",
-                    static_cast<int>(rows), static_cast<int>(bytesPerLine));
-            fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = %d\n",
-                    static_cast<int>(startRow));
-            writePrinterBytes(band, bandBytes);
-            if (flushPrinterStream() != 0) {
-                return kPrinterWriteFailed;
+            out.printer.write(head);
+            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = %d, bytesPerLine = %d\n",
+                 static_cast<int>(rows), static_cast<int>(bytesPerLine));
+            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = %d\n",
+                 static_cast<int>(startRow));
+            out.printer.write(std::span<const uint8_t>(band, bandBytes));
+            if (!out.printer.flush()) {
+                return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
             }
-            fprintf(stderr, "TAVELIN Label Driver DEBUG MSG: printPage() : i = %d\n", static_cast<int>(bandBytes));
+            logf(out, "TAVELIN Label Driver DEBUG MSG: printPage() : i = %d\n", static_cast<int>(bandBytes));
         }
         startRow += rows;
     }
 
-    writePrintCommand(copies);
-    // The print command waits in the printer stream for the next band; the
-    // page's log lines go out now, before the filter waits for the next page.
-    flushDiagnostics();
-    return kPagePrinted;
+    writePrintCommand(out, copies);
+    // The page is whole: it goes to the printer now, not with the next
+    // page's first band.
+    if (!out.printer.flush()) {
+        return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+    }
+    PageResult result;
+    result.labels = command::labelsPrinted(copies);
+    return result;
+}
+
+PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
+                     int32_t copies)
+{
+    PageMemory memory{};
+    if (!pageMemoryFor(*header, settings.rotation, &memory)) {
+        logSystemError(out, kAllocationError, ENOMEM);
+        return failed(PageError::NoMemory);
+    }
+    ByteBuffer page = allocateBytes(memory.pageBuffer, true);
+    if (!page) {
+        logSystemError(out, kAllocationError, errno);
+        return failed(PageError::NoMemory, memory.pageBuffer);
+    }
+    if (cupsRasterReadPixels(raster, page.get(), static_cast<unsigned>(memory.pixelBytes)) == 0) {
+        return failed(PageError::ShortData);
+    }
+    return sendPage(out, std::span<uint8_t>(page.get(), memory.pageBuffer), header, settings, copies);
 }

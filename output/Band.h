@@ -5,16 +5,37 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include <cups/raster.h>
 
 #include "output/Commands.h"
+#include "output/Sink.h"
 #include "settings/Settings.h"
 
-// Results of printPage.
-inline constexpr int kPagePrinted = 0;
-inline constexpr int kPageFailed = 1;         // reported; the page is lost
-inline constexpr int kPrinterWriteFailed = 2;  // reported; send nothing more
+// Why a page did not print. The print command is written only for a page
+// that printed; blocks already sent stay sent.
+enum class PageError {
+    None,
+    NoMemory,      // detail: the bytes asked for (0 when the size does not fit at all)
+    ShortData,     // the page's data ended early or could not be read
+    CannotTurn,    // a quarter turn of a page that is not 1 bit per pixel, or whose rows miss columns
+    PrinterWrite,  // detail: errno of the failed write; send nothing more
+};
+
+struct PageResult {
+    PageError error = PageError::None;
+    uint64_t detail = 0;
+    // Labels the print command makes of the page (1, or the copy count of
+    // 2 or more it carries); 0 when the page failed.
+    int32_t labels = 0;
+    bool printed() const { return error == PageError::None; }
+};
+
+// One line that says why page `pageNumber` failed, for a user to act on
+// ("Not enough memory for page 2 (2400000 bytes)"), without a line end.
+// Writes at most `size` bytes with the terminating zero.
+void describePageError(const PageResult& result, int pageNumber, char* text, size_t size);
 
 // Band block heads; 16-bit fields low byte first, values taken mod 65536.
 std::array<uint8_t, command::kRawBandHeadSize> rawBandHead(uint32_t startRow, uint32_t bytesPerLine,
@@ -24,7 +45,7 @@ std::array<uint8_t, command::kCompressedBandHeadSize> compressedBandHead(uint32_
 
 // Memory a page needs, computed without wrapping around.
 struct PageMemory {
-    size_t pixelBytes;   // bytes read from the stream: height x bytesPerLine
+    size_t pixelBytes;   // bytes of the page as read: height x bytesPerLine
     size_t pageBuffer;   // holds the page, and the turned page for a quarter turn
 };
 
@@ -32,7 +53,15 @@ struct PageMemory {
 // its buffer cannot be sized).
 bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemory* memory);
 
-// Reads one page's pixels and sends it: orientation, bands, print command.
-// Returns kPagePrinted, kPageFailed or kPrinterWriteFailed. The raster
-// stream stays open.
-int printPage(cups_raster_t* raster, cups_page_header_t* header, const Settings& settings, int32_t copies);
+// Sends one page whose bitmap is in `page` (pageMemoryFor's pageBuffer
+// bytes, the page at its start; cupsWidth, cupsHeight, cupsBitsPerPixel
+// and cupsBytesPerLine of `header` describe it): the orientation commands,
+// the quarter turn the settings' rotation asks for (which rewrites `page`
+// and the header), the bands, the print command with `copies`, and a flush.
+PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
+                    int32_t copies);
+
+// Reads one page's pixels from the raster stream, then sendPage. The
+// raster stream stays open.
+PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
+                     int32_t copies);

@@ -59,6 +59,13 @@ inline constexpr uint32_t kMaxBandRows = 200;
 inline constexpr char kPrint[] = "\r\nP1";
 inline constexpr char kPrintCopies[] = ",%d";
 
+// Labels the printer makes of a page whose print command carries `copies`:
+// the count when it is 2 or more, else one.
+constexpr int32_t labelsPrinted(int32_t copies)
+{
+    return copies >= 2 ? copies : 1;
+}
+
 // Sensor letter of the length command.
 constexpr char sensorLetter(int32_t sensorType)
 {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/PrinterStream.h"
+#include "output/Sink.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ const RunLines& runLines()
 // the order they were made.
 class RunLog {
 public:
-    explicit RunLog(const RunLines& lines) : lines_(lines) {}
+    RunLog(const RunLines& lines, LogSink& log) : lines_(lines), log_(log) {}
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
     ~RunLog() { flush(); }
@@ -110,12 +110,13 @@ public:
 
     void flush()
     {
-        writeDiagnostics(buffer_, used_);
+        log_.write(std::string_view(buffer_, used_));
         used_ = 0;
     }
 
 private:
     const RunLines& lines_;
+    LogSink& log_;
     size_t used_ = 0;
     char buffer_[64 * 1024];
 };
@@ -132,17 +133,19 @@ size_t rleEncode(std::span<const uint8_t> input, std::span<uint8_t> output, RleR
                       [observer, context](uint8_t value, unsigned count) { observer(context, value, count); });
 }
 
-size_t RLECompression(const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine)
+size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine)
 {
-    static constexpr char kStart[] = "TAVELIN Label Driver DEBUG MSG : start RLE Compression\n";
-    static constexpr char kComplete[] = "TAVELIN Label Driver DEBUG MSG : RLE Compression complete\n";
-    writeDiagnostics(kStart, sizeof kStart - 1);
+    static constexpr std::string_view kStart = "TAVELIN Label Driver DEBUG MSG : start RLE Compression\n";
+    static constexpr std::string_view kComplete = "TAVELIN Label Driver DEBUG MSG : RLE Compression complete\n";
+    out.log.write(kStart);
     const size_t length = static_cast<size_t>(rows) * bytesPerLine;
     size_t written = 0;
-    {
-        RunLog log(runLines());
+    if (out.log.wantsRunLines()) {
+        RunLog log(runLines(), out.log);
         written = encodeRuns(input, length, output, [&log](uint8_t value, unsigned count) { log.add(value, count); });
+    } else {
+        written = encodeRuns(input, length, output, [](uint8_t, unsigned) {});
     }
-    writeDiagnostics(kComplete, sizeof kComplete - 1);
+    out.log.write(kComplete);
     return written;
 }

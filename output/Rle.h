@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+#include "output/Sink.h"
+
 // Called once per run, in order, with the run's byte and count.
 using RleRunObserver = void (*)(void* context, uint8_t value, unsigned count);
 
@@ -24,5 +26,5 @@ size_t rleEncode(std::span<const uint8_t> input, std::span<uint8_t> output,
                  RleRunObserver observer = nullptr, void* context = nullptr);
 
 // Codes rows x bytesPerLine bytes of a band, logging the start, every run
-// and the end. Returns the coded length.
-size_t RLECompression(const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine);
+// (when the log wants run lines) and the end. Returns the coded length.
+size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine);

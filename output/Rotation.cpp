@@ -224,9 +224,9 @@ int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uin
     return 0;
 }
 
-void rotate180Degree()
+void rotate180Degree(Output& out)
 {
-    fputs(command::kOrientationBottom, stdout);
+    writePrinter(out, command::kOrientationBottom);
 }
 
 bool canTurnPage(const cups_page_header_t& header)
@@ -235,18 +235,18 @@ bool canTurnPage(const cups_page_header_t& header)
            static_cast<uint64_t>(header.cupsBytesPerLine) * 8 >= header.cupsWidth;
 }
 
-int convertRotation(int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
+int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
 {
-    fputs(command::kOrientationTop, stdout);
+    writePrinter(out, command::kOrientationTop);
     if (rotation == 2) {
-        rotate180Degree();
+        rotate180Degree(out);
         return 0;
     }
     if (rotation != 1 && rotation != 3) {
         return 0;
     }
     if (!canTurnPage(*header)) {
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page\n");
+        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page\n");
         return 1;
     }
 
@@ -265,7 +265,7 @@ int convertRotation(int32_t rotation, std::span<uint8_t> page, cups_page_header_
         errno = ENOMEM;
     }
     if (!scratch) {
-        perror("TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n");
+        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n", errno);
         return 1;
     }
 

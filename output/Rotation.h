@@ -11,6 +11,8 @@
 
 #include <cups/raster.h>
 
+#include "output/Sink.h"
+
 // Bytes per turned row for a page of `height` rows: height / 8 rounded up.
 constexpr size_t turnedRowBytes(uint32_t height)
 {
@@ -25,7 +27,7 @@ bool canTurnPage(const cups_page_header_t& header);
 // (counter-clockwise) turns the page in `page` and rewrites the header's
 // cupsWidth, cupsHeight and cupsBytesPerLine. `page` must hold both the page
 // and the turned page. 0 when done, 1 on failure (already reported).
-int convertRotation(int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header);
+int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header);
 
 // Quarter turns of a page of `height` rows of `bytesPerLine` bytes into
 // `turned`: 8 * bytesPerLine rows (one per source bit column, padding columns
@@ -36,4 +38,4 @@ int rotate90Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint
 int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine);
 
 // Writes the half-turn command "SOB".
-void rotate180Degree();
+void rotate180Degree(Output& out);

@@ -1,9 +1,6 @@
 #include "output/Setup.h"
 
-#include <cstdio>
-
 #include "output/Commands.h"
-#include "output/PrinterStream.h"
 #include "settings/Models.h"
 #include "settings/Units.h"
 
@@ -11,98 +8,98 @@
 // command; the others get a separate "SA" command.
 static constexpr int32_t kFirstModelWithOffsetCommand = 38;
 
-void setLength(int32_t sensorType, int32_t lengthDot, int32_t bmOffset, int32_t modelNumer)
+void setLength(Output& out, int32_t sensorType, int32_t lengthDot, int32_t bmOffset, int32_t modelNumer)
 {
     const char letter = command::sensorLetter(sensorType);
-    const int32_t offsetDots = millimetresToDots(bmOffset, Dot);
-    printf(command::kLength, lengthDot, command::kLengthGap);
-    printf(command::kLengthSensor, letter);
+    const int32_t offsetDots = millimetresToDots(bmOffset, out.dot);
+    printerf(out, command::kLength, lengthDot, command::kLengthGap);
+    printerf(out, command::kLengthSensor, letter);
     if (bmOffset != 0 && modelNumer < kFirstModelWithOffsetCommand) {
-        printf(command::kLengthOffset, offsetDots);
+        printerf(out, command::kLengthOffset, offsetDots);
     }
-    fputs(command::kLineEnd, stdout);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setLength() : SL%d,%d,%c,%d\n", lengthDot,
+    writePrinter(out, command::kLineEnd);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setLength() : SL%d,%d,%c,%d\n", lengthDot,
             command::kLengthGap, letter, offsetDots);
     if (modelNumer >= kFirstModelWithOffsetCommand) {
-        printf(command::kOffset, offsetDots);
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setLength() : SA%d\n", offsetDots);
+        printerf(out, command::kOffset, offsetDots);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : setLength() : SA%d\n", offsetDots);
     }
 }
 
-void setWidth(int32_t widthDot)
+void setWidth(Output& out, int32_t widthDot)
 {
-    printf(command::kWidth, widthDot);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setWidth() : SW%d\n", widthDot);
+    printerf(out, command::kWidth, widthDot);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setWidth() : SW%d\n", widthDot);
 }
 
-void setMediaType(int32_t mediaType)
+void setMediaType(Output& out, int32_t mediaType)
 {
     if (mediaType == 0) {
-        fputs(command::kMediaDirectThermal, stdout);
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STd\n");
+        writePrinter(out, command::kMediaDirectThermal);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STd\n");
     } else if (mediaType == 1) {
-        fputs(command::kMediaThermalTransfer, stdout);
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STt\n");
+        writePrinter(out, command::kMediaThermalTransfer);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STt\n");
     }
 }
 
-void setDarkness(int32_t darkness)
+void setDarkness(Output& out, int32_t darkness)
 {
-    printf(command::kDarkness, darkness);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setDarkness() : SD%d\n", darkness);
+    printerf(out, command::kDarkness, darkness);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setDarkness() : SD%d\n", darkness);
 }
 
-void setMargin(int32_t xMargin, int32_t yMargin)
+void setMargin(Output& out, int32_t xMargin, int32_t yMargin)
 {
-    const int32_t x = millimetresToDots(xMargin, Dot);
-    const int32_t y = millimetresToDots(yMargin, Dot);
-    printf(command::kMargin, x, y);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setMargin() : SM%d,%d\n", x, y);
+    const int32_t x = millimetresToDots(xMargin, out.dot);
+    const int32_t y = millimetresToDots(yMargin, out.dot);
+    printerf(out, command::kMargin, x, y);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setMargin() : SM%d,%d\n", x, y);
 }
 
-void setSpeed(int32_t printSpeed)
+void setSpeed(Output& out, int32_t printSpeed)
 {
-    printf(command::kSpeed, printSpeed);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setSpeed() : SS%d\n", printSpeed);
+    printerf(out, command::kSpeed, printSpeed);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setSpeed() : SS%d\n", printSpeed);
 }
 
-void setToOffset(int32_t toOffset)
+void setToOffset(Output& out, int32_t toOffset)
 {
-    const int32_t dots = millimetresToDots(toOffset, Dot);
-    printf(command::kTearOffset, dots);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setToOffset() : TA%d\n", dots);
+    const int32_t dots = millimetresToDots(toOffset, out.dot);
+    printerf(out, command::kTearOffset, dots);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setToOffset() : TA%d\n", dots);
 }
 
-void setCutter(int32_t cutter, int32_t cutPeriod)
+void setCutter(Output& out, int32_t cutter, int32_t cutPeriod)
 {
     if (cutter == 0) {
-        fputs(command::kCutterOff, stdout);
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTn\n");
+        writePrinter(out, command::kCutterOff);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTn\n");
     } else {
-        printf(command::kCutterOn, cutPeriod);
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTy\n");
+        printerf(out, command::kCutterOn, cutPeriod);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTy\n");
     }
 }
 
-void setRewinder(int32_t /*rewinder*/)
+void setRewinder(Output& out, int32_t /*rewinder*/)
 {
-    fputs(command::kRewinderOn, stdout);
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : setRewinder() : RWDy\n");
+    writePrinter(out, command::kRewinderOn);
+    logf(out, "TAVELIN Label Driver DEBUG MSG : setRewinder() : RWDy\n");
 }
 
-int primaryProcess(Settings settings)
+int primaryProcess(Output& out, Settings settings)
 {
-    setLength(settings.sensorType, settings.lengthDot, settings.bmOffset, settings.modelNumer);
-    setWidth(settings.widthDot);
-    setMediaType(settings.mediaType);
-    setDarkness(settings.darkness);
-    setMargin(settings.xMargin, settings.yMargin);
-    setSpeed(settings.printSpeed);
-    setToOffset(settings.toOffset);
+    setLength(out, settings.sensorType, settings.lengthDot, settings.bmOffset, settings.modelNumer);
+    setWidth(out, settings.widthDot);
+    setMediaType(out, settings.mediaType);
+    setDarkness(out, settings.darkness);
+    setMargin(out, settings.xMargin, settings.yMargin);
+    setSpeed(out, settings.printSpeed);
+    setToOffset(out, settings.toOffset);
     if (isRewinderModel(settings.modelNumer) && settings.rewinder == 1) {
-        setRewinder(settings.rewinder);
+        setRewinder(out, settings.rewinder);
     } else {
-        setCutter(settings.cutter, settings.cutPeriod);
+        setCutter(out, settings.cutter, settings.cutPeriod);
     }
-    return flushPrinterStream();
+    return out.printer.flush() ? 0 : 1;
 }

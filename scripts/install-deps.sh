@@ -13,6 +13,8 @@ g++
 libcups2-dev
 libgtest-dev
 libpng-dev
+libjpeg-dev
+libpoppler-cpp-dev
 cups
 cups-filters
 ghostscript

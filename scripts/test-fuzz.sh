@@ -18,7 +18,7 @@ FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTVL_FUZZ=ON -DTVL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j"$(nproc)" --target fuzz_job fuzz_rle fuzz_rotation
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target fuzz_job fuzz_rle fuzz_rotation fuzz_image
 
 ASAN_OPTIONS=allocator_may_return_null=1:max_allocation_size_mb=1024:detect_leaks=1
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -26,7 +26,7 @@ export ASAN_OPTIONS UBSAN_OPTIONS
 
 status=0
 summary=""
-for target in job rle rotation; do
+for target in job rle rotation image; do
     work="$BUILD_DIR/fuzz-run/$target"
     rm -rf "$work"
     mkdir -p "$work/corpus" "$work/artifacts"

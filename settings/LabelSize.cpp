@@ -2,7 +2,7 @@
 
 #include "settings/Units.h"
 
-void convertPageSize(int32_t pageSize, int32_t* first, int32_t* second)
+void convertPageSize(int32_t pageSize, float dotsPerMm, int32_t* first, int32_t* second)
 {
     const uint32_t number = static_cast<uint32_t>(pageSize);
     if (number > kLastStandardSize) {
@@ -14,7 +14,7 @@ void convertPageSize(int32_t pageSize, int32_t* first, int32_t* second)
         widthMm = kStandardWidthsMm[number / 9];
         lengthMm = kStandardLengthsMm[number % 9];
     }
-    const double dot = static_cast<double>(Dot);
+    const double dot = static_cast<double>(dotsPerMm);
     *second = truncateToInt32(widthMm * dot);
     *first = truncateToInt32(lengthMm * dot);
 }
@@ -31,12 +31,27 @@ float pointsToMillimetres(float points)
 
 }  // namespace
 
-void convertCustomPageSize(const Settings& settings, int32_t* first, int32_t* second)
+void convertCustomPageSize(const Settings& settings, float dotsPerMm, int32_t* first, int32_t* second)
 {
     const float widthMm = pointsToMillimetres(settings.customWidth);
     const float heightMm = pointsToMillimetres(settings.customHeight);
-    const float widthDots = widthMm * Dot;
-    const float heightDots = heightMm * Dot;
+    const float widthDots = widthMm * dotsPerMm;
+    const float heightDots = heightMm * dotsPerMm;
     *second = truncateToInt32(widthDots);
     *first = truncateToInt32(heightDots);
+}
+
+void computeLabelSize(Settings* settings, float dotsPerMm)
+{
+    int32_t* first = &settings->lengthDot;
+    int32_t* second = &settings->widthDot;
+    if (settings->rotation != 0 && settings->rotation != 2) {
+        first = &settings->widthDot;
+        second = &settings->lengthDot;
+    }
+    if (settings->customWidth == 0.0f && settings->customHeight == 0.0f) {
+        convertPageSize(settings->pageSize, dotsPerMm, first, second);
+    } else {
+        convertCustomPageSize(*settings, dotsPerMm, first, second);
+    }
 }

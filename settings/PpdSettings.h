@@ -8,6 +8,10 @@
 
 #include "settings/Settings.h"
 
+// The filter's dots per millimetre for the job's resolution: 8.0, 11.8 or
+// 23.6, set by initializeSettings; 0.0 until then.
+extern float Dot;
+
 // Opens the PPD, marks its defaults and then the job's options, fills the
 // whole record (lengthDot and widthDot stay 0), sets Dot and logs every
 // setting. 0 on success; 1 when the PPD cannot be opened (nothing else done).

@@ -11,7 +11,7 @@ struct Settings {
     int32_t pageSize;     // standard label size number, 0..54
     float customWidth;    // custom label width in points, whole numbers
     float customHeight;   // custom label height in points, whole numbers
-    int32_t resolution;   // dots per inch; decides Dot
+    int32_t resolution;   // dots per inch; decides the dots per millimetre
     int32_t mediaType;    // 0 direct thermal, 1 thermal transfer
     int32_t sensorType;   // 0 gap, 1 continuous, anything else black mark
     int32_t rotation;     // quarter turns, 0..3
@@ -31,7 +31,3 @@ struct Settings {
 };
 
 static_assert(sizeof(Settings) == 21 * 4, "Settings is 21 fields of 32 bits");
-
-// Printer dots per millimetre for the job's resolution: 8.0, 11.8 or 23.6.
-// 0.0 until the settings have been read.
-extern float Dot;

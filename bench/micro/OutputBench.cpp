@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/LabelContent.h"
+#include "filter/StdioSinks.h"
 #include "output/Rle.h"
 #include "output/Rotation.h"
 
@@ -83,10 +84,13 @@ void BM_RLECompressionLogged(benchmark::State& state)
 {
     std::vector<uint8_t> out(rleMaxEncodedSize(static_cast<size_t>(kBandRows) * bench::kLabelBytesPerLine));
     const QuietStderr quiet;
+    StderrLog log;
+    StdoutPrinter printer(log);
+    Output o{printer, log, 8.0f};
     for (auto _ : state) {
         size_t total = 0;
         forEachBand([&](const uint8_t* band, unsigned rows) {
-            total += RLECompression(band, out.data(), rows, bench::kLabelBytesPerLine);
+            total += RLECompression(o, band, out.data(), rows, bench::kLabelBytesPerLine);
         });
         fflush(stderr);  // the filter flushes its log with every band
         benchmark::DoNotOptimize(total);

@@ -54,6 +54,8 @@ TEST(CancelFault, BeforeTheFirstPageHeader)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(hexBytes(run.out), hexBytes(kSetup27));  // no page
     EXPECT_EQ(lastLine(run), kNoPages);
+    // Cancelled, not failed: no reason for the scheduler to show.
+    EXPECT_TRUE(run.scheduler.empty()) << run.errAll;
 }
 
 TEST(CancelFault, InTheMiddleOfAPageFedSlowly)

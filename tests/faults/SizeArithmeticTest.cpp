@@ -13,7 +13,7 @@
 #include "output/Buffer.h"
 #include "output/Rotation.h"
 #include "tests/support/Expected.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -86,13 +86,12 @@ TEST(SizeOverflowFault, TurnOfAnImpossiblePageIsRefused)
         SCOPED_TRACE(rotation);
         cups_page_header_t h = header(8, 0xffffffffu, 0xffffffffu);
         uint8_t page[16] = {};
-        CaptureOutput out(stdout);
-        CaptureOutput err(stderr);
+        StringOutput o;
         errno = 0;
-        EXPECT_EQ(convertRotation(rotation, std::span<uint8_t>(page, sizeof page), &h), 1);
+        EXPECT_EQ(convertRotation(o.out, rotation, std::span<uint8_t>(page, sizeof page), &h), 1);
         // The reason is ENOMEM although no allocation was tried.
-        EXPECT_EQ(err.text(), kLog + "Memory Allocation Error\n: Cannot allocate memory\n");
-        EXPECT_EQ(out.text(), "SOT\r\n");
+        EXPECT_EQ(o.log.text, kLog + "Memory Allocation Error\n: Cannot allocate memory\n");
+        EXPECT_EQ(o.printer.bytes, "SOT\r\n");
         EXPECT_EQ(h.cupsWidth, 8u);  // header untouched
         EXPECT_EQ(h.cupsHeight, 0xffffffffu);
         EXPECT_EQ(h.cupsBytesPerLine, 0xffffffffu);

@@ -114,6 +114,35 @@ bool sleepsInRead(pid_t pid, const std::string& fifo)
 
 }  // namespace
 
+bool isSchedulerLine(const std::string& line)
+{
+    for (const char* keyword : {"ERROR: ", "INFO: ", "PAGE: "}) {
+        if (line.rfind(keyword, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void setAsideSchedulerLines(FilterRun* run)
+{
+    run->errAll = run->err;
+    std::string driver;
+    std::istringstream in(run->err);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (isSchedulerLine(line)) {
+            run->scheduler.push_back(line);
+            continue;
+        }
+        driver += line;
+        if (!in.eof()) {
+            driver += '\n';
+        }
+    }
+    run->err = driver;
+}
+
 std::vector<std::string> FilterRun::errLines() const
 {
     std::vector<std::string> lines;
@@ -357,6 +386,7 @@ FilterRun RunningFilter::finish()
     if (!outPath_.empty()) {
         run_.out = readFile(outPath_);
     }
+    setAsideSchedulerLines(&run_);
     return run_;
 }
 

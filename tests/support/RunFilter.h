@@ -16,9 +16,19 @@ struct FilterRun {
     int status = -1;     // exit status, or -1 when ended by a signal
     int signal = 0;      // the signal that ended it, if any
     std::string out;     // standard output: the printer stream
-    std::string err;     // standard error, whole
+    std::string err;     // standard error, without the scheduler's lines
+    // Lines in the scheduler's own grammar ("ERROR: ", "INFO: ", "PAGE: " at
+    // the start), in order, set aside from err so that the driver's lines can
+    // be compared on their own.
+    std::vector<std::string> scheduler;
+    std::string errAll;  // standard error as it came, both kinds of line
     std::vector<std::string> errLines() const;
 };
+
+// Whether a line of standard error is one of the scheduler's.
+bool isSchedulerLine(const std::string& line);
+// Moves the scheduler's lines of run->err to run->scheduler.
+void setAsideSchedulerLines(FilterRun* run);
 
 enum class FilterInput {
     Path,  // stdinPath, opened by the filter's process (a FIFO there blocks it until written)
@@ -32,14 +42,14 @@ enum class FilterOutput {
 };
 
 struct FilterCall {
-    std::vector<std::string> args;  // after the program name; empty: "1 user title 1 <options>"
-    std::string options;            // argument 5 when args is empty
-    std::string ppd;                // value of PPD; empty: PPD unset
-    std::string file;               // argument 6 when args is empty and this is set
+    std::vector<std::string> args{};  // after the program name; empty: "1 user title 1 <options>"
+    std::string options{};            // argument 5 when args is empty
+    std::string ppd{};              // value of PPD; empty: PPD unset
+    std::string file{};             // argument 6 when args is empty and this is set
     FilterInput input = FilterInput::Path;
     std::string stdinPath = "/dev/null";
     FilterOutput output = FilterOutput::File;
-    std::string stdoutPath;
+    std::string stdoutPath{};
     rlim_t addressSpaceLimit = 0;   // RLIMIT_AS of the filter; 0: none
 };
 

@@ -8,6 +8,7 @@
 #include "output/Band.h"
 #include "output/Buffer.h"
 #include "tests/support/RunFilter.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -126,6 +127,84 @@ TEST(SizeArithmetic, OverflowIsReportedNotWrapped)
     EXPECT_TRUE(checkedAdd(SIZE_MAX - 1, 1, &out));
     EXPECT_EQ(out, SIZE_MAX);
     EXPECT_FALSE(checkedAdd(SIZE_MAX, 1, &out));
+}
+
+// A page handed over as a bitmap, as the printer application hands it:
+// 16 x 3 pixels, rows FF 00, 00 FF, 81 18.
+struct SentPage {
+    PageResult result;
+    std::string bytes;
+    int flushes;
+};
+
+SentPage sendWorkedExample(int32_t compressed, int32_t copies, int failWith = 0)
+{
+    cups_page_header_t header{};
+    header.cupsWidth = 16;
+    header.cupsHeight = 3;
+    header.cupsBitsPerPixel = 1;
+    header.cupsBytesPerLine = 2;
+    std::vector<uint8_t> page = {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18};
+    Settings settings{};
+    settings.compressed = compressed;
+    StringOutput o;
+    o.printer.failWith = failWith;
+    const PageResult result = sendPage(o.out, page, &header, settings, copies);
+    return {result, hexBytes(o.printer.bytes), o.printer.flushes};
+}
+
+TEST(SendPage, BitmapToBandsAndPrintCommand)
+{
+    struct Case {
+        int32_t compressed, copies;
+        const char* bytes;
+        int32_t labels;
+    };
+    const Case cases[] = {
+        {0, 1, "53 4F 54 0D 0A  4C 44 00 00 00 00 02 00 03 00  FF 00 00 FF 81 18  0D 0A 50 31 0D 0A", 1},
+        {1, 1, "53 4F 54 0D 0A  4C 43 52 00 00 00 00 00 02 00 03 00  FF 01 00 02 FF 01 81 18  0D 0A 50 31 0D 0A", 1},
+        {0, 3, "53 4F 54 0D 0A  4C 44 00 00 00 00 02 00 03 00  FF 00 00 FF 81 18  0D 0A 50 31 2C 33 0D 0A", 3},
+        {0, -1, "53 4F 54 0D 0A  4C 44 00 00 00 00 02 00 03 00  FF 00 00 FF 81 18  0D 0A 50 31 2C 2D 31 0D 0A", 1},
+    };
+    for (const Case& c : cases) {
+        const SentPage sent = sendWorkedExample(c.compressed, c.copies);
+        std::string expected = c.bytes;
+        for (size_t at; (at = expected.find("  ")) != std::string::npos;) {
+            expected.erase(at, 1);
+        }
+        EXPECT_TRUE(sent.result.printed());
+        EXPECT_EQ(sent.bytes, expected) << c.compressed << " " << c.copies;
+        EXPECT_EQ(sent.result.labels, c.labels);
+        EXPECT_EQ(sent.flushes, 2) << "one band, then the print command";
+    }
+}
+
+TEST(SendPage, PrinterGoneStopsBeforeThePrintCommand)
+{
+    const SentPage sent = sendWorkedExample(0, 1, EPIPE);
+    EXPECT_EQ(sent.result.error, PageError::PrinterWrite);
+    EXPECT_EQ(sent.result.detail, static_cast<uint64_t>(EPIPE));
+    EXPECT_EQ(sent.bytes.find("50 31"), std::string::npos);
+    EXPECT_EQ(sent.flushes, 1);
+}
+
+TEST(SendPage, FailureReasons)
+{
+    struct Case {
+        PageResult result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{PageError::NoMemory, 2400000, 0}, "Not enough memory for page 4 (2400000 bytes)"},
+        {{PageError::NoMemory, 0, 0}, "Not enough memory for page 4 (its size does not fit in memory)"},
+        {{PageError::ShortData, 0, 0}, "Page 4 ends early or cannot be read"},
+        {{PageError::PrinterWrite, EPIPE, 0}, "Unable to write to printer: Broken pipe"},
+    };
+    for (const Case& c : cases) {
+        char text[256];
+        describePageError(c.result, 4, text, sizeof text);
+        EXPECT_STREQ(text, c.text);
+    }
 }
 
 }  // namespace

@@ -12,6 +12,10 @@
 
 namespace {
 
+// The job's dots per millimetre, as the tests below set it.
+float Dot = 0.0f;
+
+
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
@@ -44,7 +48,7 @@ TEST_F(LabelSize, EveryStandardSizeAtEveryResolution)
             const double lengthMm = size == 54 ? 304.8 : kLengths[size % 9];
             int32_t first = -7;
             int32_t second = -7;
-            convertPageSize(size, &first, &second);
+            convertPageSize(size, Dot, &first, &second);
             EXPECT_EQ(first, kDots.at(lengthMm)[d]) << "size " << size << " length " << lengthMm << " at " << Dot;
             EXPECT_EQ(second, kDots.at(widthMm)[d]) << "size " << size << " width " << widthMm << " at " << Dot;
         }
@@ -74,7 +78,7 @@ TEST_F(LabelSize, NamedStandardSizes)
         Dot = c.dot;
         int32_t first = 0;
         int32_t second = 0;
-        convertPageSize(c.size, &first, &second);
+        convertPageSize(c.size, Dot, &first, &second);
         EXPECT_EQ(first, c.first) << c.name;
         EXPECT_EQ(second, c.second) << c.name;
     }
@@ -86,7 +90,7 @@ TEST_F(LabelSize, UnknownSizeWritesNeitherOutput)
     for (int32_t size : {55, 99, 1000, -1, kMin, kMax}) {
         int32_t first = 123;
         int32_t second = 456;
-        convertPageSize(size, &first, &second);
+        convertPageSize(size, Dot, &first, &second);
         EXPECT_EQ(first, 123) << "size " << size;
         EXPECT_EQ(second, 456) << "size " << size;
     }
@@ -131,7 +135,7 @@ TEST_F(LabelSize, CustomSizes)
         s.customHeight = c.heightPt;
         int32_t first = -7;
         int32_t second = -7;
-        convertCustomPageSize(s, &first, &second);
+        convertCustomPageSize(s, Dot, &first, &second);
         EXPECT_EQ(first, c.first) << c.name;
         EXPECT_EQ(second, c.second) << c.name;
     }

@@ -8,7 +8,7 @@
 
 #include "output/Rle.h"
 #include "tests/support/RunFilter.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -102,11 +102,8 @@ TEST(Rle, BandOfRowsStopsAtRowsTimesBytesPerLine)
     // Two rows of three bytes; the band buffer holds more zeros behind them.
     std::vector<uint8_t> band = bytesOf(fromHex("01 00 00 00 00 00 00 00 00 00"));
     std::vector<uint8_t> out(32, 0xEE);
-    size_t n = 0;
-    {
-        CaptureOutput err(stderr);
-        n = RLECompression(band.data(), out.data(), 2, 3);
-    }
+    StringOutput o;
+    const size_t n = RLECompression(o.out, band.data(), out.data(), 2, 3);
     EXPECT_EQ(hexBytes(stringOf(out.data(), n)), "01 00 05");
     EXPECT_EQ(out[n], 0xEE);
 }
@@ -155,9 +152,9 @@ TEST(Rle, CompressionLogsEveryRun)
 {
     const std::vector<uint8_t> band = bytesOf(fromHex("12 00 00 00 FF 34 FF FF 00"));
     std::vector<uint8_t> out(18);
-    CaptureOutput err(stderr);
-    const size_t n = RLECompression(band.data(), out.data(), 3, 3);
-    EXPECT_EQ(err.lines(), (std::vector<std::string>{
+    StringOutput o;
+    const size_t n = RLECompression(o.out, band.data(), out.data(), 3, 3);
+    EXPECT_EQ(linesOf(o.log.text), (std::vector<std::string>{
                                "TAVELIN Label Driver DEBUG MSG : start RLE Compression",
                                "TAVELIN Label Driver DEBUG MSG : compData = 0x00, compDataLength = 3",
                                "TAVELIN Label Driver DEBUG MSG : compData = 0xff, compDataLength = 1",
@@ -172,9 +169,9 @@ TEST(Rle, CompressionOfLongRunLogsEachCut)
 {
     const std::vector<uint8_t> band(300, 0x00);
     std::vector<uint8_t> out(600);
-    CaptureOutput err(stderr);
-    EXPECT_EQ(RLECompression(band.data(), out.data(), 1, 300), 4u);
-    EXPECT_EQ(err.lines(), (std::vector<std::string>{
+    StringOutput o;
+    EXPECT_EQ(RLECompression(o.out, band.data(), out.data(), 1, 300), 4u);
+    EXPECT_EQ(linesOf(o.log.text), (std::vector<std::string>{
                                "TAVELIN Label Driver DEBUG MSG : start RLE Compression",
                                "TAVELIN Label Driver DEBUG MSG : compData = 0x00, compDataLength = 255",
                                "TAVELIN Label Driver DEBUG MSG : compData = 0x00, compDataLength = 45",
@@ -182,14 +179,28 @@ TEST(Rle, CompressionOfLongRunLogsEachCut)
                            }));
 }
 
+TEST(Rle, ApplicationLogGetsNoRunLines)
+{
+    const std::vector<uint8_t> band = bytesOf(fromHex("12 00 00 00 FF 34 FF FF 00"));
+    std::vector<uint8_t> out(18);
+    StringOutput o;
+    o.log.runLines = false;
+    const size_t n = RLECompression(o.out, band.data(), out.data(), 3, 3);
+    EXPECT_EQ(linesOf(o.log.text), (std::vector<std::string>{
+                                       "TAVELIN Label Driver DEBUG MSG : start RLE Compression",
+                                       "TAVELIN Label Driver DEBUG MSG : RLE Compression complete",
+                                   }));
+    EXPECT_EQ(hexBytes(stringOf(out.data(), n)), "12 00 03 FF 01 34 FF 02 00 01");
+}
+
 TEST(Rle, EmptyBandLogsOnlyStartAndEnd)
 {
     const uint8_t band[1] = {0x00};
     uint8_t out[2] = {0xEE, 0xEE};
     for (auto [rows, bytesPerLine] : {std::pair{0u, 5u}, std::pair{5u, 0u}}) {
-        CaptureOutput err(stderr);
-        EXPECT_EQ(RLECompression(band, out, rows, bytesPerLine), 0u);
-        EXPECT_EQ(err.lines(), (std::vector<std::string>{
+        StringOutput o;
+        EXPECT_EQ(RLECompression(o.out, band, out, rows, bytesPerLine), 0u);
+        EXPECT_EQ(linesOf(o.log.text), (std::vector<std::string>{
                                    "TAVELIN Label Driver DEBUG MSG : start RLE Compression",
                                    "TAVELIN Label Driver DEBUG MSG : RLE Compression complete",
                                }));

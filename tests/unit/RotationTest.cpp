@@ -11,7 +11,7 @@
 #include "output/Rotation.h"
 #include "tests/support/ReferenceTurn.h"
 #include "tests/support/RunFilter.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -69,7 +69,8 @@ cups_page_header_t header1Bit(uint32_t width, uint32_t height, uint32_t bytesPer
 
 struct Turned {
     int result = -1;
-    std::string commands;   // what went to standard output
+    std::string commands;   // what went to the printer
+    std::string log;
     Bytes page;             // the page buffer afterwards
     cups_page_header_t header{};
 };
@@ -84,9 +85,10 @@ Turned turn(const Bytes& source, cups_page_header_t header, int rotation)
     t.page = source;
     t.page.resize(std::max(pageBytes, turnedBytes), 0);
     t.header = header;
-    CaptureOutput out(stdout);
-    t.result = convertRotation(rotation, t.page, &t.header);
-    t.commands = out.text();
+    StringOutput o;
+    t.result = convertRotation(o.out, rotation, t.page, &t.header);
+    t.commands = o.printer.bytes;
+    t.log = o.log.text;
     return t;
 }
 
@@ -147,9 +149,9 @@ TEST(Rotation, HalfTurnAndOtherCodesLeaveThePage)
 
 TEST(Rotation, HalfTurnCommand)
 {
-    CaptureOutput out(stdout);
-    rotate180Degree();
-    EXPECT_EQ(out.text(), "SOB\r\n");
+    StringOutput o;
+    rotate180Degree(o.out);
+    EXPECT_EQ(o.printer.bytes, "SOB\r\n");
 }
 
 TEST(Rotation, Page812PixelsWideDropsItsFourPaddingColumns)
@@ -285,9 +287,8 @@ TEST(Rotation, PagesTheBitTurnCannotServe)
             cups_page_header_t h = header1Bit(c.width, c.height, c.bytesPerLine);
             h.cupsBitsPerPixel = c.bitsPerPixel;
             const Bytes page(static_cast<size_t>(c.height) * c.bytesPerLine, 0x5A);
-            CaptureOutput err(stderr);
             const Turned t = turn(page, h, rotation);
-            EXPECT_EQ(err.lines(),
+            EXPECT_EQ(linesOf(t.log),
                       std::vector<std::string>{"TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page"})
                 << c.name;
             EXPECT_EQ(t.result, 1) << c.name;
@@ -320,9 +321,8 @@ TEST(Rotation, EverySmallShapeFitsThePageBuffer)
                         const Bytes source = firstBytes(page, static_cast<size_t>(height) * bytesPerLine);
                         int result = -1;
                         {
-                            CaptureOutput out(stdout);
-                            CaptureOutput err(stderr);
-                            result = convertRotation(rotation, page, &h);
+                            StringOutput o;
+                            result = convertRotation(o.out, rotation, page, &h);
                         }
                         const bool turnable = bitsPerPixel == 1 && width <= 8 * bytesPerLine;
                         ASSERT_EQ(result, turnable ? 0 : 1) << width << "x" << height << " B=" << bytesPerLine;

@@ -8,7 +8,7 @@
 #include "output/Setup.h"
 #include "settings/Settings.h"
 #include "tests/support/Expected.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -20,15 +20,9 @@ struct Written {
 template <typename F>
 Written capture(float dot, F&& write)
 {
-    Dot = dot;
-    CaptureOutput err(stderr);
-    CaptureOutput out(stdout);
-    write();
-    Written w;
-    w.out = out.text();
-    w.err = err.text();
-    Dot = 0.0f;
-    return w;
+    StringOutput o(dot);
+    write(o.out);
+    return Written{o.printer.bytes, o.log.text};
 }
 
 struct LengthCase {
@@ -57,7 +51,7 @@ TEST(SetupCommands, LengthCommandForms)
         {"negative model is below 38", 8.0f, 0, 5, 1, -1, "SL5,24,G,8\r\n", "setLength() : SL5,24,G,8\n"},
     };
     for (const LengthCase& c : cases) {
-        const Written w = capture(c.dot, [&] { setLength(c.sensorType, c.lengthDot, c.bmOffset, c.modelNumer); });
+        const Written w = capture(c.dot, [&](Output& o) { setLength(o, c.sensorType, c.lengthDot, c.bmOffset, c.modelNumer); });
         EXPECT_EQ(w.out, c.out) << c.name;
         EXPECT_EQ(w.err, kLog + c.err) << c.name;
     }
@@ -66,7 +60,7 @@ TEST(SetupCommands, LengthCommandForms)
 struct CommandCase {
     const char* name;
     float dot;
-    void (*write)();
+    void (*write)(Output&);
     const char* out;
     const char* err;
 };
@@ -74,19 +68,19 @@ struct CommandCase {
 TEST(SetupCommands, OtherCommands)
 {
     const CommandCase cases[] = {
-        {"width", 8.0f, [] { setWidth(609); }, "SW609\r\n", "setWidth() : SW609\n"},
-        {"direct thermal", 8.0f, [] { setMediaType(0); }, "STd\r\n", "setMediaType() : STd\n"},
-        {"thermal transfer", 8.0f, [] { setMediaType(1); }, "STt\r\n", "setMediaType() : STt\n"},
-        {"darkness", 8.0f, [] { setDarkness(-1); }, "SD-1\r\n", "setDarkness() : SD-1\n"},
-        {"margins at 23.6", 23.6f, [] { setMargin(1, 0); }, "SM23,0\r\n", "setMargin() : SM23,0\n"},
-        {"negative margins at 11.8", 11.8f, [] { setMargin(-2, -1); }, "SM-23,-11\r\n",
+        {"width", 8.0f, [](Output& o) { setWidth(o, 609); }, "SW609\r\n", "setWidth() : SW609\n"},
+        {"direct thermal", 8.0f, [](Output& o) { setMediaType(o, 0); }, "STd\r\n", "setMediaType() : STd\n"},
+        {"thermal transfer", 8.0f, [](Output& o) { setMediaType(o, 1); }, "STt\r\n", "setMediaType() : STt\n"},
+        {"darkness", 8.0f, [](Output& o) { setDarkness(o, -1); }, "SD-1\r\n", "setDarkness() : SD-1\n"},
+        {"margins at 23.6", 23.6f, [](Output& o) { setMargin(o, 1, 0); }, "SM23,0\r\n", "setMargin() : SM23,0\n"},
+        {"negative margins at 11.8", 11.8f, [](Output& o) { setMargin(o, -2, -1); }, "SM-23,-11\r\n",
          "setMargin() : SM-23,-11\n"},
-        {"speed", 8.0f, [] { setSpeed(4); }, "SS4\r\n", "setSpeed() : SS4\n"},
-        {"tear offset -2 at 11.8", 11.8f, [] { setToOffset(-2); }, "TA-23\r\n", "setToOffset() : TA-23\n"},
-        {"no cut, period ignored", 8.0f, [] { setCutter(0, 9); }, "CUTn\r\n", "setCutter() : CUTn\n"},
-        {"cut every 5", 8.0f, [] { setCutter(1, 5); }, "CUTy,5\r\n", "setCutter() : CUTy\n"},
-        {"cutter missing", 8.0f, [] { setCutter(-1, -1); }, "CUTy,-1\r\n", "setCutter() : CUTy\n"},
-        {"rewinder", 8.0f, [] { setRewinder(1); }, "RWDy\r\n", "setRewinder() : RWDy\n"},
+        {"speed", 8.0f, [](Output& o) { setSpeed(o, 4); }, "SS4\r\n", "setSpeed() : SS4\n"},
+        {"tear offset -2 at 11.8", 11.8f, [](Output& o) { setToOffset(o, -2); }, "TA-23\r\n", "setToOffset() : TA-23\n"},
+        {"no cut, period ignored", 8.0f, [](Output& o) { setCutter(o, 0, 9); }, "CUTn\r\n", "setCutter() : CUTn\n"},
+        {"cut every 5", 8.0f, [](Output& o) { setCutter(o, 1, 5); }, "CUTy,5\r\n", "setCutter() : CUTy\n"},
+        {"cutter missing", 8.0f, [](Output& o) { setCutter(o, -1, -1); }, "CUTy,-1\r\n", "setCutter() : CUTy\n"},
+        {"rewinder", 8.0f, [](Output& o) { setRewinder(o, 1); }, "RWDy\r\n", "setRewinder() : RWDy\n"},
     };
     for (const CommandCase& c : cases) {
         const Written w = capture(c.dot, c.write);
@@ -98,7 +92,7 @@ TEST(SetupCommands, OtherCommands)
 TEST(SetupCommands, MediaTypeOtherThan0And1WritesNothing)
 {
     for (int32_t media : {2, -1, 100}) {
-        const Written w = capture(8.0f, [&] { setMediaType(media); });
+        const Written w = capture(8.0f, [&](Output& o) { setMediaType(o, media); });
         EXPECT_EQ(w.out, "") << media;
         EXPECT_EQ(w.err, "") << media;
     }
@@ -130,7 +124,7 @@ TEST(SetupBlock, RewinderOrCutter)
         s.cutPeriod = 7;
         s.mediaType = 5;
         int result = -1;
-        const Written w = capture(8.0f, [&] { result = primaryProcess(s); });
+        const Written w = capture(8.0f, [&](Output& o) { result = primaryProcess(o, s); });
         EXPECT_EQ(result, 0) << c.name;
         const std::string head = c.model < 38 ? "SL0,24,G\r\nSW0\r\nSD0\r\nSM0,0\r\nSS0\r\nTA0\r\n"
                                               : "SL0,24,G\r\nSA0\r\nSW0\r\nSD0\r\nSM0,0\r\nSS0\r\nTA0\r\n";
@@ -146,7 +140,7 @@ TEST(SetupBlock, WorkedExampleModel27)
     s.widthDot = 609;
     s.darkness = 10;
     s.printSpeed = 4;
-    const Written w = capture(8.0f, [&] { primaryProcess(s); });
+    const Written w = capture(8.0f, [&](Output& o) { primaryProcess(o, s); });
     EXPECT_EQ(w.out, "SL609,24,G\r\nSW609\r\nSTd\r\nSD10\r\nSM0,0\r\nSS4\r\nTA0\r\nCUTn\r\n");
     EXPECT_EQ(w.err, kLog + "setLength() : SL609,24,G,0\n" + kLog + "setWidth() : SW609\n" + kLog +
                          "setMediaType() : STd\n" + kLog + "setDarkness() : SD10\n" + kLog +

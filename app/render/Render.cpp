@@ -1,0 +1,76 @@
+#include "app/render/Render.h"
+
+#include <cstring>
+
+#include "app/render/Pdf.h"
+#include "app/render/Writer.h"
+
+bool documentKindForMime(const char* mimeType, DocumentKind* kind)
+{
+    if (mimeType == nullptr) {
+        return false;
+    }
+    if (std::strcmp(mimeType, "image/png") == 0) {
+        *kind = DocumentKind::Png;
+    } else if (std::strcmp(mimeType, "image/jpeg") == 0) {
+        *kind = DocumentKind::Jpeg;
+    } else if (std::strcmp(mimeType, "application/pdf") == 0) {
+        *kind = DocumentKind::Pdf;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool renderImage(DocumentKind kind, const DocumentInput& input, PageWriter* writer, std::string* reason)
+{
+    GrayImage image;
+    const bool decoded = kind == DocumentKind::Png ? decodePng(input, writer->label, writer->sink, &image, reason)
+                                                   : decodeJpeg(input, writer->label, writer->sink, &image, reason);
+    if (!decoded) {
+        // A stop asked for by the sink is not a failure of the document.
+        return *reason == kStoppedReason;
+    }
+    // The turn is chosen on the reduced image, whose aspect is the image's.
+    const Turn turn = resolveTurn(writer->label.orientation, image.width, image.height, writer->label.widthDots,
+                                  writer->label.lengthDots);
+    return writeImage(writer, image, turn, reason) != PageResult::Failed;
+}
+
+}  // namespace
+
+bool renderDocument(DocumentKind kind, const DocumentInput& input, const LabelGeometry& label,
+                    const DitherMatrix* matrix, PageSink& sink, std::string* reason) noexcept
+{
+    try {
+        PageWriter writer;
+        if (!pageWriterInit(&writer, label, matrix, &sink, reason)) {
+            return false;
+        }
+        if (kind == DocumentKind::Pdf) {
+            return renderPdf(input, &writer, reason);
+        }
+        return renderImage(kind, input, &writer, reason);
+    } catch (...) {
+        *reason = "out of memory";
+        return false;
+    }
+}
+
+bool renderTestLabel(const LabelGeometry& label, const TestLabelInfo& info, const DitherMatrix* matrix,
+                     PageSink& sink, std::string* reason) noexcept
+{
+    try {
+        PageWriter writer;
+        GrayImage gray;
+        if (!pageWriterInit(&writer, label, matrix, &sink, reason) || !drawTestLabel(label, info, &gray, reason)) {
+            return false;
+        }
+        return writeLabel(&writer, gray, reason) != PageResult::Failed;
+    } catch (...) {
+        *reason = "out of memory";
+        return false;
+    }
+}

@@ -1,0 +1,54 @@
+#include "app/render/Writer.h"
+
+bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatrix* matrix, PageSink* sink,
+                    std::string* reason)
+{
+    if (!checkLabel(label, reason)) {
+        return false;
+    }
+    w->label = label;
+    w->matrix = matrix;
+    w->sink = sink;
+    w->pages = 0;
+    w->bytesPerRow = (static_cast<size_t>(label.widthDots) + 7) / 8;
+    w->bits = allocateBytes(w->bytesPerRow * label.lengthDots, false);
+    if (!w->bits) {
+        *reason = "out of memory for the label bitmap";
+        return false;
+    }
+    return true;
+}
+
+void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, uint8_t* bits)
+{
+    const size_t bytesPerRow = (static_cast<size_t>(labelGray.width) + 7) / 8;
+    for (uint32_t y = 0; y < labelGray.height; ++y) {
+        ditherRow(labelGray.row(y), labelGray.width, y, matrix, bits + y * bytesPerRow);
+    }
+}
+
+PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* reason)
+{
+    if (labelGray.width != w->label.widthDots || labelGray.height != w->label.lengthDots) {
+        *reason = "page does not match the label size";
+        return PageResult::Failed;
+    }
+    ditherLabel(labelGray, w->matrix, w->bits.get());
+    PageBitmap page;
+    page.index = w->pages;
+    page.width = w->label.widthDots;
+    page.length = w->label.lengthDots;
+    page.bytesPerRow = w->bytesPerRow;
+    page.bits = std::span<const uint8_t>(w->bits.get(), w->bytesPerRow * w->label.lengthDots);
+    ++w->pages;
+    return w->sink->takePage(page) ? PageResult::Next : PageResult::Stopped;
+}
+
+PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::string* reason)
+{
+    GrayImage labelGray;
+    if (!placeImage(image, w->label, turn, &labelGray, reason)) {
+        return PageResult::Failed;
+    }
+    return writeLabel(w, labelGray, reason);
+}

@@ -1,0 +1,35 @@
+// Handing finished labels to the sink: place (for images), dither with the
+// printer's matrix, pack. One label buffer and one bitmap, reused per page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Dither.h"
+#include "app/render/Gray.h"
+#include "app/render/Page.h"
+#include "app/render/Place.h"
+
+struct PageWriter {
+    LabelGeometry label;
+    const DitherMatrix* matrix = nullptr;
+    PageSink* sink = nullptr;
+    uint32_t pages = 0;       // handed to the sink so far
+    size_t bytesPerRow = 0;
+    ByteBuffer bits;          // bytesPerRow * lengthDots
+};
+
+enum class PageResult { Next, Stopped, Failed };
+
+bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatrix* matrix, PageSink* sink,
+                    std::string* reason);
+
+// Dithers a label-sized gray page and hands it on.
+PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* reason);
+
+// Places `image` (turned by `turn`) on the label, then as writeLabel.
+PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::string* reason);
+
+// Packs a label-sized gray image into `bits` (rows of (width + 7) / 8
+// bytes) with ditherRow.
+void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, uint8_t* bits);

@@ -1,0 +1,77 @@
+#include "filter/StdioSinks.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Standard error's buffer once it is fully buffered: stdio keeps using it
+// until the process ends.
+char diagnosticsBuffer[16 * 1024];
+bool diagnosticsBuffered = false;
+
+}  // namespace
+
+void StderrLog::write(std::string_view text)
+{
+    if (text.size() < sizeof diagnosticsBuffer || !diagnosticsBuffered || fileno(stderr) < 0) {
+        if (!text.empty()) {
+            fwrite(text.data(), 1, text.size(), stderr);
+        }
+        return;
+    }
+    // A large piece (the run lines of a band) goes to the descriptor as it
+    // is, right after what the stream holds, instead of through the buffer.
+    fflush(stderr);
+    const int fd = fileno(stderr);
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left != 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;  // the log is gone; the job goes on without it
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+void StderrLog::flush()
+{
+    fflush(stderr);
+}
+
+void StderrLog::buffer()
+{
+    if (!diagnosticsBuffered) {
+        fflush(stderr);
+        setvbuf(stderr, diagnosticsBuffer, _IOFBF, sizeof diagnosticsBuffer);
+        diagnosticsBuffered = true;
+    }
+}
+
+void StdoutPrinter::write(std::span<const uint8_t> bytes)
+{
+    if (!bytes.empty()) {
+        fwrite(bytes.data(), 1, bytes.size(), stdout);
+    }
+}
+
+bool StdoutPrinter::flush()
+{
+    // A large write can fail before the flush, so the error flag counts too.
+    if (fflush(stdout) == EOF || ferror(stdout)) {
+        const int error = errno != 0 ? errno : EIO;
+        Output out{*this, log_, 0.0f};
+        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to write to printer - ", error);
+        log_.flush();
+        errno = error;
+        return false;
+    }
+    log_.flush();
+    return true;
+}

@@ -1,0 +1,37 @@
+// The filter's sinks: standard output is the printer (the backend reads
+// it), standard error the scheduler's log.
+//
+// Both are buffered. In compressed mode the log gets one line per run,
+// thousands per label, so standard error is fully buffered too, and flushed
+// wherever standard output is flushed: after every band and page, before
+// the filter waits for its input, and when the job ends. Every line, the
+// perror-style ones included, goes through the one stderr stream, so the
+// lines keep their order.
+#pragma once
+
+#include "output/Sink.h"
+
+class StderrLog : public LogSink {
+public:
+    void write(std::string_view text) override;
+    void flush() override;
+    // Makes standard error fully buffered, for the rest of the process.
+    // Called once the cancel signal is the filter's own: until then a signal
+    // ends the process at once, and the lines written so far must already be
+    // out. Calling it again changes nothing.
+    static void buffer();
+
+};
+
+class StdoutPrinter : public PrinterSink {
+public:
+    explicit StdoutPrinter(StderrLog& log) : log_(log) {}
+    void write(std::span<const uint8_t> bytes) override;
+    // Flushes standard output, then the log. On a failed write (the backend
+    // went away, its device is full) logs the reason perror-style and
+    // returns false with errno kept.
+    bool flush() override;
+
+private:
+    StderrLog& log_;
+};
