@@ -163,7 +163,7 @@ wait_attr print-speed-default 7620 || fail "print-speed-default not returned as 
 jobs_before=$(ipptool -tv "$URI" "$IPP/get-jobs.test" | grep -c 'job-id (integer)')
 # The application saves the job history within a second of a change.
 n=0
-while [ "$(grep -c '^<Job' "$TVL_APP_STATE_DIR/tavelin-printer-app.state")" -ne $((jobs_before - 1)) ] && [ $n -lt 50 ]; do
+while [ "$(grep -c '^Job ' "$TVL_APP_STATE_DIR/tavelin-printer-app.state")" -ne $((jobs_before - 1)) ] && [ $n -lt 50 ]; do
     sleep 0.1
     n=$((n + 1))
 done

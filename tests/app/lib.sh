@@ -89,7 +89,9 @@ value() {
     sed -n "s/^ *$1 ([^)]*) = //p" "$2" | head -n 1
 }
 
-# print_job NAME FORMAT FILE [-d var=value ...]: Print-Job, retried while
+# print_job NAME FORMAT FILE [-d var=value ...]: Print-Job sent whole with
+# its length (a chunked upload cut short waits for libpappl's 60 s read
+# timeout; no driver code runs meanwhile), retried while
 # the printer answers server-error-busy. Sets JOB (0 when refused), STATUS.
 print_job() {
     name=$1 format=$2 file=$3
@@ -97,7 +99,7 @@ print_job() {
     tries=0
     answer="$WORK/print-$name.txt"
     while :; do
-        ipptool -tv -d name="$name" -d format="$format" -f "$file" "$@" "$URI" "$IPP/${PRINT_TEST:-print-job.test}" \
+        ipptool -L -tv -d name="$name" -d format="$format" -f "$file" "$@" "$URI" "$IPP/${PRINT_TEST:-print-job.test}" \
             >"$answer" 2>&1 || true
         STATUS=$(sed -n 's/^ *status-code = \([a-z-]*\).*/\1/p' "$answer" | head -n 1)
         if [ "$STATUS" != "server-error-busy" ] || [ $tries -ge 200 ]; then
