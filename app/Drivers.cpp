@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/DeviceId.h"
 #include "app/DitherMatrix.h"
 #include "app/IppSettings.h"
 #include "app/Media.h"
@@ -113,6 +114,18 @@ int32_t modelOfDriver(const char* driverName)
         return 0;
     }
     return static_cast<int32_t>(model);
+}
+
+const char* autoAddDriver(const char*, const char*, const char* deviceId, void* drivers)
+{
+    const int32_t model = deviceId ? modelOfDeviceId(deviceId) : 0;
+    const auto* table = static_cast<const pappl_pr_driver_t*>(drivers);
+    for (size_t i = 0; table != nullptr && model != 0 && i < kSupportedModels.size(); ++i) {
+        if (kSupportedModels[i] == model) {
+            return table[i].name;
+        }
+    }
+    return nullptr;
 }
 
 bool driverCallback(pappl_system_t*, const char* driverName, const char*, const char*,

@@ -23,6 +23,10 @@ std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts();
 // The model of a driver name ("tavelin_100" is 100); 0 for none.
 int32_t modelOfDriver(const char* driverName);
 
+// libpappl's autoadd callback: the driver of a device whose ID names a
+// supported model. `drivers` is the 37 drivers' table.
+const char* autoAddDriver(const char* deviceInfo, const char* deviceUri, const char* deviceId, void* drivers);
+
 // libpappl's driver callback.
 bool driverCallback(pappl_system_t* system, const char* driverName, const char* deviceUri, const char* deviceId,
                     pappl_pr_driver_data_t* data, ipp_t** attrs, void* context);

@@ -272,8 +272,8 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     if (system == nullptr) {
         return nullptr;
     }
-    papplSystemSetPrinterDrivers(system, context->numDrivers, context->drivers, nullptr, printerCreated,
-                                 driverCallback, nullptr);
+    papplSystemSetPrinterDrivers(system, context->numDrivers, context->drivers, autoAddDriver, printerCreated,
+                                 driverCallback, context->drivers);
     papplSystemSetFooterHTML(system, "Tavelin label printer application");
     papplSystemAddTimerCallback(system, 0, 1, tick, context);
 
@@ -324,6 +324,6 @@ int main(int argc, char* argv[])
     }
     context.drivers = drivers.data();
     context.numDrivers = static_cast<int>(drivers.size());
-    return papplMainloop(argc, argv, kVersion, nullptr, context.numDrivers, context.drivers, nullptr,
+    return papplMainloop(argc, argv, kVersion, nullptr, context.numDrivers, context.drivers, autoAddDriver,
                          driverCallback, nullptr, nullptr, systemCallback, nullptr, &context);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DeviceId.h"
 #include "app/IppSettings.h"
 #include "app/Media.h"
 #include "output/Setup.h"
@@ -156,6 +157,32 @@ TEST(MediaNames, EveryStandardSizeMapsBackToItsNumber)
     }
     EXPECT_EQ(standardSizeFor("oe_4x6-label_4x6in", 0, 0), kDefaultSizeNumber);
     EXPECT_EQ(standardSizeFor("", 10160, 15260), -1);  // 0.2 mm off
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceIds, ModelForAutoadd)
+{
+    struct Case {
+        const char* id;
+        int32_t model;
+    };
+    const Case cases[] = {
+        {"MFG:Tavelin;MDL:4880;CMD:TVL;", 4880},
+        {"MANUFACTURER:TAVELIN; MODEL:142;", 142},
+        {"mfg:tavelin;mdl:27", 27},
+        {"MFG:Tavelin;MDL:7;", 0},        // not a supported model
+        {"MFG:Other;MDL:100;", 0},        // another maker's 100
+        {"MDL:100;", 0},                  // no maker
+        {"MFG:Tavelin;MDL:100x;", 0},
+        {"MFG:Tavelin;MDL:999999999999;", 0},
+        {"", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(modelOfDeviceId(c.id), c.model) << c.id;
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 //
 //   tvl-app-test-raster --out JOB --expect EXPECTED [--format pwg|urf]
 //       [--page WxH] [--dpi N] [--label-mm WxL] [--pattern NAME] [--pages N]
-//       [--bilevel] [--bpl N] [--header-only]
+//       [--bilevel] [--bpl N] [--header-only] [--later-dpi N]
 //
 // Patterns: white, black, checker (8-pixel squares of 0 and 255), ramp
 // (gray across the page), frame (a 2-pixel black border and a diagonal).
@@ -39,6 +39,7 @@ struct Options {
     bool bilevel = false;
     unsigned bpl = 0;        // bytes per line written in the header; 0: the width
     bool headerOnly = false; // the header and one line: a page that ends early
+    unsigned laterDpi = 0;   // resolution of the pages after the first; 0: --dpi
 };
 
 unsigned char gray(const Options& o, unsigned x, unsigned y, unsigned page)
@@ -96,6 +97,8 @@ bool parse(int argc, char** argv, Options* o)
             o->pattern = v;
         } else if (a == "--pages") {
             o->pages = static_cast<unsigned>(atoi(v));
+        } else if (a == "--later-dpi") {
+            o->laterDpi = static_cast<unsigned>(atoi(v));
         } else if (a == "--bpl") {
             o->bpl = static_cast<unsigned>(atoi(v));
         } else {
@@ -121,7 +124,7 @@ bool writeJob(const Options& o)
         cups_page_header2_t h;
         memset(&h, 0, sizeof(h));
         strcpy(h.MediaType, "labels");
-        h.HWResolution[0] = h.HWResolution[1] = o.dpi;
+        h.HWResolution[0] = h.HWResolution[1] = (p > 0 && o.laterDpi != 0) ? o.laterDpi : o.dpi;
         h.PageSize[0] = static_cast<unsigned>(o.width * 72.0 / o.dpi + 0.5);
         h.PageSize[1] = static_cast<unsigned>(o.height * 72.0 / o.dpi + 0.5);
         h.cupsWidth = o.width;

@@ -123,6 +123,19 @@ garbage|head -c 102400 /dev/urandom|-
 garbage-after-sync|{ printf 'RaS2'; head -c 102400 /dev/urandom; }|-
 CASES
 
+# A later page at another resolution than the first is refused; the first
+# printed.
+"$RASTER" --out "$WORK/mixed.in" --pages 2 --later-dpi 300
+print_job mixed-resolution image/pwg-raster "$WORK/mixed.in"
+wait_job "$JOB"
+printed=$("$INSPECT" "$(output_of mixed-resolution)" 2>/dev/null | grep -c '^PRINT')
+if [ "$STATE" = aborted ] && echo "$MESSAGE" | grep -q "first page at 203 dpi" && [ "$printed" -eq 1 ]; then
+    pass "mixed-resolution: $MESSAGE"
+else
+    fail "mixed-resolution: $STATE '$MESSAGE', $printed print commands"
+fi
+good_after mixed-resolution
+
 # Settings: printer defaults and configured values reach the setup block;
 # print-darkness-default and print-speed-default are returned.
 ipptool -q -d darkness=20 -d speed=5080 -d configured=60 -d mode=cutter-delayed -d thermal=thermal-transfer \
