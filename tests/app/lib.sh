@@ -8,6 +8,9 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-test.XXXXXX")
 export TVL_APP_STATE_DIR="$WORK/state"
 OUT="$WORK/out"
 mkdir -p "$OUT" "$TVL_APP_STATE_DIR"
+# Sanitizer builds: leaks inside libpappl and libcups are theirs.
+LSAN_OPTIONS="suppressions=$HERE/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS
 SERVER_PID=""
 PORT=""
 FAILURES=0
