@@ -2,6 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +55,31 @@ void StderrLog::buffer()
         fflush(stderr);
         setvbuf(stderr, diagnosticsBuffer, _IOFBF, sizeof diagnosticsBuffer);
         diagnosticsBuffered = true;
+    }
+}
+
+bool StderrLog::waitUntilTaken(int limitMs)
+{
+    fflush(stderr);
+    const int fd = fileno(stderr);
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISFIFO(status.st_mode)) {
+        return true;  // a file or a terminal holds nothing back
+    }
+    const timespec step{0, 1000 * 1000};
+    for (int waited = 0;; ++waited) {
+        int unread = 0;
+        if (ioctl(fd, FIONREAD, &unread) != 0 || unread == 0) {
+            return true;
+        }
+        pollfd reader{fd, POLLOUT, 0};
+        if (poll(&reader, 1, 0) == 1 && (reader.revents & POLLERR) != 0) {
+            return true;  // no reader any more: nobody will take the rest
+        }
+        if (waited >= limitMs) {
+            return false;
+        }
+        nanosleep(&step, nullptr);
     }
 }
 

@@ -20,7 +20,13 @@ public:
     // ends the process at once, and the lines written so far must already be
     // out. Calling it again changes nothing.
     static void buffer();
-
+    // Flushes standard error and, when it is a pipe (the scheduler's status
+    // pipe), waits until its reader has taken every byte in it, or has gone
+    // away, or `limitMs` milliseconds have passed. cupsd makes a failed
+    // job's ERROR: line the job's reason only when it reads the line before
+    // it reaps the filter; a filter that exits first leaves the job with
+    // "Filter failed". True when nothing is left unread.
+    static bool waitUntilTaken(int limitMs);
 };
 
 class StdoutPrinter : public PrinterSink {

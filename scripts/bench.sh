@@ -5,6 +5,10 @@
 # and prints the table, then the micro-benchmarks.
 #
 #   scripts/bench.sh [RUNS]        RUNS rounds for the medians (default 7)
+#   scripts/bench.sh cupsd [RUNS]  instead: the same 1000-label job printed
+#                                  through a private cupsd (root only;
+#                                  bench/cupsd-bench.sh), RUNS rounds
+#                                  (default 3)
 #
 # Environment:
 #   BENCH_BUILD_DIR   build folder (default build-bench)
@@ -15,8 +19,20 @@
 set -eu
 cd "$(dirname "$0")/.."
 ROOT="$(pwd)"
-RUNS="${1:-7}"
 BUILD_DIR="${BENCH_BUILD_DIR:-build-bench}"
+
+if [ "${1:-}" = cupsd ]; then
+    RUNS="${2:-3}"
+    ./scripts/install-deps.sh
+    cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVL_BENCHMARKS=ON -DTVL_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$BUILD_DIR" -j"$(nproc)" --target rastertoTvlLabel tvl_ppds tvl-bench-job >/dev/null
+    WORK="$ROOT/$BUILD_DIR/bench-work"
+    mkdir -p "$WORK"
+    echo "== Job"
+    "$ROOT/$BUILD_DIR/bench/tvl-bench-job" "$WORK/labels-1000.ras" 1000 compressed
+    exec bash bench/cupsd-bench.sh "$BUILD_DIR" "$WORK/labels-1000.ras" "$RUNS" "$WORK/cupsd-table.md"
+fi
+RUNS="${1:-7}"
 
 ./scripts/install-deps.sh
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTVL_BENCHMARKS=ON -DTVL_BUILD_TESTS=OFF >/dev/null

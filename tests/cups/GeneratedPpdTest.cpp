@@ -2,6 +2,7 @@
 // with every option the filter reads, and read by the built filter as meant.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -122,7 +123,7 @@ TEST(GeneratedPpds, EveryOptionTheFilterReads)
         {"BMOffset", "0", {}},
         {"TOOffset", "0", {}},
         {"Cutter", "0", {"0", "1", "Custom"}},
-        {"CompPrinting", "1", {"0", "1"}},
+        {"CompPrinting", "0", {"0", "1"}},
     };
     const std::regex numeric("-?[0-9]+.*");
     for (int32_t model : kSupportedModels) {
@@ -241,6 +242,7 @@ struct ReadCase {
     std::string settings;  // the dump's fields, "name=value", in its order
     std::string setup;     // the setup block, CR LF shown as "|"
     std::string print;     // the print command
+    std::string band;      // how the first band begins: raw "LD", compressed "LCR"
 };
 
 // "settings->darkness   \t: 12" lines into "darkness=12 ...".
@@ -270,25 +272,29 @@ TEST(GeneratedPpds, TheFilterReadsThem)
     const std::vector<ReadCase> cases = {
         {"defaults", 27, "",
          "modelNumer=27 pageSize=51 resolution=203 mediaType=0 sensorType=0 rotation=0 numOfCopies=1 darkness=8 "
-         "xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=0 cutPeriod=0 compressed=1",
-         "SL1219,24,G|SW812|STd|SD8|SM0,0|SS4|TA0|CUTn|", "|P1|"},
+         "xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=0 cutPeriod=0 compressed=0",
+         "SL1219,24,G|SW812|STd|SD8|SM0,0|SS4|TA0|CUTn|", "|P1|", std::string("LD\0\0", 4)},
         {"every option, 300 dpi", 100,
          "PageSize=30 Resolution=300dpi MediaType=1 SensorType=2 Rotation=2 NumOfCopies=3 Darkness=12 XMargin=1 "
          "YMargin=2 PrintSpeed=3 BMOffset=2 TOOffset=-1 Cutter=Custom.5 CompPrinting=0",
          "modelNumer=100 pageSize=30 resolution=300 mediaType=1 sensorType=2 rotation=2 numOfCopies=3 darkness=12 "
          "xMargin=1 yMargin=2 printSpeed=3 bmOffset=2 toOffset=-1 cutter=5 cutPeriod=5 compressed=0",
-         "SL899,24,B|SA23|SW899|STt|SD12|SM11,23|SS3|TA-11|CUTy,5|", "|P1,3|"},
+         "SL899,24,B|SA23|SW899|STt|SD12|SM11,23|SS3|TA-11|CUTy,5|", "|P1,3|", std::string("LD\0\0", 4)},
+        {"compressed transfer asked for", 100, "CompPrinting=1",
+         "modelNumer=100 pageSize=51 resolution=203 mediaType=0 sensorType=0 rotation=0 numOfCopies=1 darkness=8 "
+         "xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=0 cutPeriod=0 compressed=1",
+         "SL1219,24,G|SA0|SW812|STd|SD8|SM0,0|SS4|TA0|CUTn|", "|P1|", std::string("LCR\0\0\0", 6)},
         // pageSize shows the Width parameter's bits read as an integer.
         {"rewinder, custom size, quarter turn, 600 dpi", 142,
          "Rewinder=1 PageSize=Custom.144x216 Rotation=1 Resolution=600dpi",
          "modelNumer=142 pageSize=1125122048 resolution=600 mediaType=0 sensorType=0 rotation=1 numOfCopies=1 "
          "darkness=8 xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=0 cutPeriod=0 rewinder=1 "
-         "compressed=1",
-         "SL1198,24,G|SA0|SW1798|STd|SD8|SM0,0|SS4|TA0|RWDy|", "|P1|"},
+         "compressed=0",
+         "SL1198,24,G|SA0|SW1798|STd|SD8|SM0,0|SS4|TA0|RWDy|", "|P1|", std::string("LD\0\0", 4)},
         {"largest size, custom copies, cutter on", 4880, "PageSize=54 NumOfCopies=Custom.37 Cutter=1",
          "modelNumer=4880 pageSize=54 resolution=203 mediaType=0 sensorType=0 rotation=0 numOfCopies=37 darkness=8 "
-         "xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=1 cutPeriod=0 compressed=1",
-         "SL2438,24,G|SA0|SW812|STd|SD8|SM0,0|SS4|TA0|CUTy,0|", "|P1,37|"},
+         "xMargin=0 yMargin=0 printSpeed=4 bmOffset=0 toOffset=0 cutter=1 cutPeriod=0 compressed=0",
+         "SL2438,24,G|SA0|SW812|STd|SD8|SM0,0|SS4|TA0|CUTy,0|", "|P1,37|", std::string("LD\0\0", 4)},
     };
     const std::string in = tempPath("generated-ppd.ras");
     writeRasterFile(in, {bitmapPage(16, 2, {0xF0, 0x0F, 0x81, 0x18})});
@@ -302,7 +308,14 @@ TEST(GeneratedPpds, TheFilterReadsThem)
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(dumpedSettings(run), c.settings);
         const std::string out = crlfAsBar(run.out);
-        EXPECT_EQ(out.substr(0, out.find("SOT|")), c.setup);
+        const size_t orientation = std::min(out.find("SOT|"), out.find("SOB|"));
+        ASSERT_NE(orientation, std::string::npos);
+        EXPECT_EQ(out.substr(0, orientation), c.setup);
+        size_t band = orientation;
+        while (out.compare(band, 4, "SOT|") == 0 || out.compare(band, 4, "SOB|") == 0) {
+            band += 4;
+        }
+        EXPECT_EQ(hexBytes(out.substr(band, c.band.size())), hexBytes(c.band));
         ASSERT_GE(out.size(), c.print.size());
         EXPECT_EQ(out.substr(out.size() - c.print.size()), c.print);
     }
