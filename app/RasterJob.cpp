@@ -41,6 +41,7 @@ struct RasterJob {
     uint32_t clientHeight = 0;        // lines the page's header announces
     uint32_t lines = 0;               // lines delivered so far
     const DitherMatrix* matrix = nullptr;
+    int copies = 1;                   // the print command's count
     unsigned pages = 0;
     long labels = 0;
 };
@@ -119,12 +120,18 @@ bool preparePage(RasterJob* state, char* message, size_t size)
 
 }  // namespace
 
-bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
+bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
 {
     RasterJob* state = new (std::nothrow) RasterJob(job, device);
     if (state == nullptr) {
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory to start the job");
     }
+    // libpappl hands PWG and Apple raster over once with `copies` set, but
+    // repeats the pages of the images it reads itself, once per copy.
+    const char* format = papplJobGetFormat(job);
+    const bool repeatedByLibpappl =
+        format != nullptr && (strcmp(format, "image/png") == 0 || strcmp(format, "image/jpeg") == 0);
+    state->copies = repeatedByLibpappl || options->copies < 1 ? 1 : options->copies;
     papplJobSetData(job, state);
     return true;
 }
@@ -154,7 +161,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
         papplLogJob(job, PAPPL_LOGLEVEL_INFO,
                     "Label %d x %d dots at %u dpi, darkness %d, speed %d, %d copies, first page %u x %u",
                     state->settings.widthDot, state->settings.lengthDot, state->resolution,
-                    state->settings.darkness, state->settings.printSpeed, state->settings.numOfCopies, h.cupsWidth,
+                    state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
                     h.cupsHeight);
         if (primaryProcess(state->out, state->settings) != 0) {
             snprintf(message, sizeof(message), "Cannot write to the printer: %s", strerror(state->sink.error()));
@@ -194,7 +201,7 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     return true;
 }
 
-bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page)
+bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page)
 {
     RasterJob* state = stateOf(job);
     if (state == nullptr || !state->page) {
@@ -211,7 +218,7 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t
     }
     cups_page_header_t header = state->label;
     const PageResult result = sendPage(state->out, std::span<uint8_t>(state->page.get(), state->pageBytes), &header,
-                                       state->settings, options->copies);
+                                       state->settings, state->copies);
     state->log.flush();
     if (!result.printed()) {
         describePageError(result, static_cast<int>(page), message, sizeof(message));

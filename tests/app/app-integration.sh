@@ -71,6 +71,14 @@ check_printed copies "$WORK/copies.expect"
 [ "$(grep -c '^PRINT' "$WORK/copies.txt")" -eq 1 ] && grep -q '^PRINT copies=3' "$WORK/copies.txt" ||
     fail "copies: expected one print command with copies=3"
 
+# libpappl reads PNG itself and repeats its page once per copy, each still
+# saying copies=3: 3 labels, not 9. (The PNG is a label drawn by tvl-inspect.)
+"$INSPECT" -q --png "$WORK/label" "$(output_of exact-black-white)" >/dev/null
+print_job png-copies image/png "$WORK/label-001.png" -d copies=3
+wait_job "$JOB"
+labels=$("$INSPECT" "$(output_of png-copies)" 2>/dev/null | sed -n 's/^PRINT copies=//p' | awk '{ n += $1 } END { print n + 0 }')
+[ "$STATE" = completed ] && [ "$labels" -eq 3 ] && pass "png-copies" || fail "png-copies: $STATE, $labels labels"
+
 # A native command file goes out byte for byte.
 printf 'SL400,24,G\r\nSW400\r\nSOT\r\n\r\nP1\r\n' >"$WORK/native.in"
 head -c 3000 /dev/urandom >>"$WORK/native.in"
