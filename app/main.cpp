@@ -277,19 +277,24 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     papplSystemSetFooterHTML(system, "Tavelin label printer application");
     papplSystemAddTimerCallback(system, 0, 1, tick, context);
 
-    if (context->server && cupsGetOption("private-server", numOptions, options) == nullptr) {
+    if (!context->server) {
+        return system;  // "drivers" and the like: no state, no listeners
+    }
+    // A server a sub-command starts for itself when none runs serves only
+    // the domain socket; both kinds keep the state.
+    if (cupsGetOption("private-server", numOptions, options) == nullptr) {
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
         if (!papplSystemAddListeners(system, host ? host : "localhost")) {
             fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
             papplSystemDelete(system);
             return nullptr;
         }
-        papplSystemLoadState(system, context->stateFile.c_str());
-        forEachPrinter(system, setUpLoaded);
-        loadSpeeds(system, context->speedFile);
-        papplSystemSetSaveCallback(system, saveState, context);
-        context->keepsState = true;
     }
+    papplSystemLoadState(system, context->stateFile.c_str());
+    forEachPrinter(system, setUpLoaded);
+    loadSpeeds(system, context->speedFile);
+    papplSystemSetSaveCallback(system, saveState, context);
+    context->keepsState = true;
     return system;
 }
 
