@@ -60,6 +60,14 @@ bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
     return false;
 }
 
+// "<what>: <the system's text for error>" into `message`; strerror_r, as
+// jobs on several printers run at once.
+void describeSystemError(char* message, size_t size, const char* what, int error)
+{
+    char text[128];
+    snprintf(message, size, "%s: %s", what, strerror_r(error, text, sizeof(text)));
+}
+
 bool isSupportedResolution(unsigned dpi)
 {
     return dpi == 203 || dpi == 300 || dpi == 600;
@@ -164,7 +172,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
                     state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
                     h.cupsHeight);
         if (primaryProcess(state->out, state->settings) != 0) {
-            snprintf(message, sizeof(message), "Cannot write to the printer: %s", strerror(state->sink.error()));
+            describeSystemError(message, sizeof(message), "Cannot write to the printer", state->sink.error());
             return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
         }
         state->setupSent = true;
@@ -249,7 +257,7 @@ bool printNativeFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* devi
     const int fd = filename ? open(filename, O_RDONLY | O_CLOEXEC) : -1;
     if (fd < 0) {
         char message[256];
-        snprintf(message, sizeof(message), "Cannot open the document: %s", strerror(errno));
+        describeSystemError(message, sizeof(message), "Cannot open the document", errno);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     DeviceSink sink(device);
@@ -264,12 +272,12 @@ bool printNativeFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* devi
     close(fd);
     if (readError != 0) {
         char message[256];
-        snprintf(message, sizeof(message), "Cannot read the document: %s", strerror(readError));
+        describeSystemError(message, sizeof(message), "Cannot read the document", readError);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     if (!sink.flush()) {
         char message[256];
-        snprintf(message, sizeof(message), "Cannot write to the printer: %s", strerror(sink.error()));
+        describeSystemError(message, sizeof(message), "Cannot write to the printer", sink.error());
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Native file sent: %zu bytes", total);

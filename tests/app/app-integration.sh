@@ -144,6 +144,16 @@ else
 fi
 good_after mixed-resolution
 
+# A printer that cannot take the bytes: the job is aborted with the reason.
+"$APP" add -d full -m tavelin_100 -v file:///dev/full >/dev/null || fail "add full"
+URI_LABELS=$URI
+URI="ipp://localhost:$PORT/ipp/print/full"
+print_job device-full image/pwg-raster "$WORK/good.in"
+wait_job "$JOB"
+{ [ "$STATE" = aborted ] && echo "$MESSAGE" | grep -q "No space left"; } && pass "device-full: $MESSAGE" ||
+    fail "device-full: $STATE '$MESSAGE'"
+URI=$URI_LABELS
+
 # Settings: printer defaults and configured values reach the setup block;
 # print-darkness-default and print-speed-default are returned.
 ipptool -q -d darkness=20 -d speed=5080 -d configured=60 -d mode=cutter-delayed -d thermal=thermal-transfer \
