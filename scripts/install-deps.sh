@@ -19,6 +19,8 @@ libgtest-dev
 libpng-dev
 libjpeg-dev
 libpoppler-cpp-dev
+libpappl-dev
+curl
 cups
 cups-filters
 ghostscript

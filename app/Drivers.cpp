@@ -1,0 +1,252 @@
+#include "app/Drivers.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/DeviceId.h"
+#include "app/DitherMatrix.h"
+#include "app/IppSettings.h"
+#include "app/Media.h"
+#include "app/RasterJob.h"
+
+namespace {
+
+constexpr char kSource[] = "main-roll";
+constexpr int kMarginHmm = 1;  // non-zero: see the README on margins
+constexpr int kDefaultSpeed = kDefaultSpeedIps * 2540;
+constexpr int kDarknessConfigured = 50;
+constexpr const char* kThermalModes[] = {"direct-thermal", "thermal-transfer"};
+constexpr const char* kCompressions[] = {"run-length", "raw"};
+
+void setReadyMedia(pappl_media_col_t* media, const char* name, int width, int length)
+{
+    memset(media, 0, sizeof(*media));
+    media->bottom_margin = media->top_margin = kMarginHmm;
+    media->left_margin = media->right_margin = kMarginHmm;
+    media->size_width = width;
+    media->size_length = length;
+    snprintf(media->size_name, sizeof(media->size_name), "%s", name);
+    snprintf(media->source, sizeof(media->source), "%s", kSource);
+    snprintf(media->type, sizeof(media->type), "%s", "labels");
+    media->tracking = PAPPL_MEDIA_TRACKING_GAP;
+}
+
+void identify(pappl_printer_t* printer, pappl_identify_actions_t, const char*)
+{
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Identify-Printer: nothing to show on this printer");
+}
+
+// The driver's own printer attributes: the vendor attributes and the two
+// defaults libpappl does not return.
+ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
+{
+    ipp_t* attrs = ippNew();
+    if (attrs == nullptr) {
+        return nullptr;
+    }
+    auto currentInteger = [current](const char* name, int fallback) {
+        ipp_attribute_t* attr = current ? ippFindAttribute(current, name, IPP_TAG_INTEGER) : nullptr;
+        return attr ? ippGetInteger(attr, 0) : fallback;
+    };
+    auto currentKeyword = [current](const char* name, const char* fallback) {
+        ipp_attribute_t* attr = current ? ippFindAttribute(current, name, IPP_TAG_KEYWORD) : nullptr;
+        const char* value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
+        return value ? value : fallback;
+    };
+    struct IntegerVendor {
+        const char* name;
+        IntRange range;
+        int builtIn;
+    };
+    const IntegerVendor integers[] = {
+        {vendor::kTearOffOffset, kTearOffOffsetRange, 0},
+        {vendor::kCutPeriod, kCutPeriodRange, 1},
+        {vendor::kHorizontalMargin, kMarginRange, 0},
+        {vendor::kVerticalMargin, kMarginRange, 0},
+    };
+    char name[64];
+    for (const IntegerVendor& v : integers) {
+        snprintf(name, sizeof(name), "%s-supported", v.name);
+        ippAddRange(attrs, IPP_TAG_PRINTER, name, v.range.low, v.range.high);
+        snprintf(name, sizeof(name), "%s-default", v.name);
+        const int value = currentInteger(name, v.builtIn);
+        ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, name, value);
+    }
+    snprintf(name, sizeof(name), "%s-supported", vendor::kThermalMode);
+    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, 2, nullptr, kThermalModes);
+    snprintf(name, sizeof(name), "%s-default", vendor::kThermalMode);
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, nullptr, currentKeyword(name, kThermalModes[0]));
+    snprintf(name, sizeof(name), "%s-supported", vendor::kBandCompression);
+    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, 2, nullptr, kCompressions);
+    snprintf(name, sizeof(name), "%s-default", vendor::kBandCompression);
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, nullptr, currentKeyword(name, kCompressions[0]));
+
+    ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-darkness-default", darknessDefault);
+    ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-speed-default", speedDefault);
+    return attrs;
+}
+
+}  // namespace
+
+std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts()
+{
+    std::array<DriverTexts, kSupportedModels.size()> texts{};
+    for (size_t i = 0; i < kSupportedModels.size(); ++i) {
+        const int model = kSupportedModels[i];
+        snprintf(texts[i].name, sizeof(texts[i].name), "tavelin_%d", model);
+        snprintf(texts[i].description, sizeof(texts[i].description), "Tavelin %d", model);
+        snprintf(texts[i].deviceId, sizeof(texts[i].deviceId), "MFG:Tavelin;MDL:%d;CMD:TVL;", model);
+    }
+    return texts;
+}
+
+int32_t modelOfDriver(const char* driverName)
+{
+    constexpr char prefix[] = "tavelin_";
+    if (driverName == nullptr || strncmp(driverName, prefix, sizeof(prefix) - 1) != 0) {
+        return 0;
+    }
+    const char* digits = driverName + sizeof(prefix) - 1;
+    char* end = nullptr;
+    const long model = strtol(digits, &end, 10);
+    if (end == digits || *end != '\0' || !isSupportedModel(static_cast<int32_t>(model))) {
+        return 0;
+    }
+    return static_cast<int32_t>(model);
+}
+
+const char* autoAddDriver(const char*, const char*, const char* deviceId, void* drivers)
+{
+    const int32_t model = deviceId ? modelOfDeviceId(deviceId) : 0;
+    const auto* table = static_cast<const pappl_pr_driver_t*>(drivers);
+    for (size_t i = 0; table != nullptr && model != 0 && i < kSupportedModels.size(); ++i) {
+        if (kSupportedModels[i] == model) {
+            return table[i].name;
+        }
+    }
+    return nullptr;
+}
+
+bool driverCallback(pappl_system_t*, const char* driverName, const char*, const char*,
+                    pappl_pr_driver_data_t* data, ipp_t** attrs, void*)
+{
+    const int32_t model = modelOfDriver(driverName);
+    if (model == 0) {
+        return false;
+    }
+
+    data->printfile_cb = printNativeFile;
+    data->rstartjob_cb = rasterStartJob;
+    data->rstartpage_cb = rasterStartPage;
+    data->rwriteline_cb = rasterWriteLine;
+    data->rendpage_cb = rasterEndPage;
+    data->rendjob_cb = rasterEndJob;
+    data->identify_cb = identify;
+    data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+
+    for (unsigned y = 0; y < 16; ++y) {
+        for (unsigned x = 0; x < 16; ++x) {
+            data->gdither[y][x] = kThresholds[y][x];
+            data->pdither[y][x] = kThresholds[y][x];
+        }
+    }
+    data->format = kNativeFormat;
+    snprintf(data->make_and_model, sizeof(data->make_and_model), "Tavelin %d", model);
+    data->ppm = 30;
+    data->kind = static_cast<pappl_kind_t>(PAPPL_KIND_LABEL | PAPPL_KIND_ROLL);
+    data->has_supplies = false;
+
+    // 8-bit gray only, never a forced 1-bit type: the driver dithers itself.
+    data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+    data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+    data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL);
+    data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+    data->orient_default = IPP_ORIENT_PORTRAIT;
+    data->quality_default = IPP_QUALITY_NORMAL;
+    data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+    data->sides_default = PAPPL_SIDES_ONE_SIDED;
+
+    data->num_resolution = 3;
+    const int resolutions[3] = {203, 300, 600};
+    for (int i = 0; i < 3; ++i) {
+        data->x_resolution[i] = data->y_resolution[i] = resolutions[i];
+    }
+    data->x_default = data->y_default = 203;
+
+    data->borderless = false;
+    data->left_right = kMarginHmm;
+    data->bottom_top = kMarginHmm;
+    data->num_media = 0;
+    for (const MediaName& name : kStandardMediaNames) {
+        data->media[data->num_media++] = name.data();
+    }
+    data->media[data->num_media++] = kCustomMinName;
+    data->media[data->num_media++] = kCustomMaxName;
+    const SizeHmm size = standardSizeHmm(kDefaultSizeNumber);
+    setReadyMedia(&data->media_ready[0], kStandardMediaNames[kDefaultSizeNumber].data(), size.width, size.length);
+    data->media_default = data->media_ready[0];
+    data->num_source = 1;
+    data->source[0] = kSource;
+    data->num_type = 2;
+    data->type[0] = "labels";
+    data->type[1] = "labels-continuous";
+    data->tracking_supported = static_cast<pappl_media_tracking_t>(
+        PAPPL_MEDIA_TRACKING_GAP | PAPPL_MEDIA_TRACKING_WEB | PAPPL_MEDIA_TRACKING_CONTINUOUS |
+        PAPPL_MEDIA_TRACKING_MARK);
+    data->top_offset_supported[0] = kTopOffsetRange.low;
+    data->top_offset_supported[1] = kTopOffsetRange.high;
+
+    int modes = PAPPL_LABEL_MODE_TEAR_OFF | PAPPL_LABEL_MODE_CUTTER | PAPPL_LABEL_MODE_CUTTER_DELAYED;
+    if (isRewinderModel(model)) {
+        modes |= PAPPL_LABEL_MODE_REWIND;
+    }
+    data->mode_supported = static_cast<pappl_label_mode_t>(modes);
+    data->mode_configured = PAPPL_LABEL_MODE_TEAR_OFF;
+
+    data->speed_supported[0] = kPrintSpeedRange.low;
+    data->speed_supported[1] = kPrintSpeedRange.high;
+    data->speed_default = kDefaultSpeed;
+    data->darkness_supported = 16;
+    data->darkness_configured = kDarknessConfigured;
+    data->darkness_default = 0;
+
+    data->num_vendor = 0;
+    data->vendor[data->num_vendor++] = vendor::kTearOffOffset;
+    data->vendor[data->num_vendor++] = vendor::kCutPeriod;
+    data->vendor[data->num_vendor++] = vendor::kHorizontalMargin;
+    data->vendor[data->num_vendor++] = vendor::kVerticalMargin;
+    data->vendor[data->num_vendor++] = vendor::kThermalMode;
+    data->vendor[data->num_vendor++] = vendor::kBandCompression;
+
+    *attrs = driverAttributes(data->darkness_default, data->speed_default, nullptr);
+    return *attrs != nullptr;
+}
+
+bool publishDefaults(pappl_printer_t* printer, int speedDefault)
+{
+    pappl_pr_driver_data_t data;
+    if (papplPrinterGetDriverData(printer, &data) == nullptr) {
+        return false;
+    }
+    if (speedDefault >= 0) {
+        data.speed_default = speedDefault;
+    }
+    ipp_t* current = papplPrinterGetDriverAttributes(printer);
+    ipp_attribute_t* darkness = current ? ippFindAttribute(current, "print-darkness-default", IPP_TAG_INTEGER) : nullptr;
+    ipp_attribute_t* speed = current ? ippFindAttribute(current, "print-speed-default", IPP_TAG_INTEGER) : nullptr;
+    if (speedDefault < 0 && darkness && speed && ippGetInteger(darkness, 0) == data.darkness_default &&
+        ippGetInteger(speed, 0) == data.speed_default) {
+        ippDelete(current);
+        return false;
+    }
+    ipp_t* attrs = driverAttributes(data.darkness_default, data.speed_default, current);
+    ippDelete(current);
+    if (attrs == nullptr) {
+        return false;
+    }
+    const bool set = papplPrinterSetDriverData(printer, &data, attrs);
+    ippDelete(attrs);
+    return set;
+}

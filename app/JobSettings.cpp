@@ -1,0 +1,122 @@
+#include "app/JobSettings.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/Drivers.h"
+#include "app/IppSettings.h"
+#include "settings/LabelSize.h"
+#include "settings/Units.h"
+
+namespace {
+
+struct IppDelete {
+    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using IppPtr = std::unique_ptr<ipp_t, IppDelete>;
+
+// The text of one vendor value: the job's own, else the printer's
+// NAME-default, else nullptr. Integers are written into `buffer`.
+const char* vendorValue(const pappl_pr_options_t* options, ipp_t* driverAttrs, const char* name, char* buffer,
+                        size_t size)
+{
+    const char* value = cupsGetOption(name, options->num_vendor, options->vendor);
+    if (value != nullptr) {
+        return value;
+    }
+    char defaultName[64];
+    snprintf(defaultName, sizeof(defaultName), "%s-default", name);
+    ipp_attribute_t* attr = driverAttrs ? ippFindAttribute(driverAttrs, defaultName, IPP_TAG_ZERO) : nullptr;
+    if (attr == nullptr) {
+        return nullptr;
+    }
+    switch (ippGetValueTag(attr)) {
+    case IPP_TAG_INTEGER:
+    case IPP_TAG_ENUM:
+        snprintf(buffer, size, "%d", ippGetInteger(attr, 0));
+        return buffer;
+    case IPP_TAG_KEYWORD:
+    case IPP_TAG_NAME:
+    case IPP_TAG_TEXT: {
+        const char* text = ippGetString(attr, 0, nullptr);
+        snprintf(buffer, size, "%s", text ? text : "");
+        return buffer;
+    }
+    default:
+        snprintf(buffer, size, "(%s)", ippTagString(ippGetValueTag(attr)));
+        return buffer;
+    }
+}
+
+Tracking trackingOf(pappl_media_tracking_t tracking)
+{
+    switch (tracking) {
+    case PAPPL_MEDIA_TRACKING_CONTINUOUS:
+        return Tracking::Continuous;
+    case PAPPL_MEDIA_TRACKING_MARK:
+        return Tracking::Mark;
+    default:
+        return Tracking::Gap;  // gap and web
+    }
+}
+
+LabelMode labelModeOf(pappl_label_mode_t mode)
+{
+    switch (mode) {
+    case PAPPL_LABEL_MODE_TEAR_OFF:
+        return LabelMode::TearOff;
+    case PAPPL_LABEL_MODE_CUTTER:
+        return LabelMode::Cutter;
+    case PAPPL_LABEL_MODE_CUTTER_DELAYED:
+        return LabelMode::CutterDelayed;
+    case PAPPL_LABEL_MODE_REWIND:
+        return LabelMode::Rewind;
+    default:
+        return LabelMode::Other;
+    }
+}
+
+}  // namespace
+
+bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t resolution, Settings* settings,
+                 char* message, size_t size)
+{
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    pappl_pr_driver_data_t data;
+    if (papplPrinterGetDriverData(printer, &data) == nullptr) {
+        snprintf(message, size, "the printer's driver data cannot be read");
+        return false;
+    }
+    IppPtr driverAttrs(papplPrinterGetDriverAttributes(printer));
+
+    IppJob in;
+    in.model = modelOfDriver(papplPrinterGetDriverName(printer));
+    in.mediaName = options->media.size_name;
+    in.mediaWidth = options->media.size_width;
+    in.mediaLength = options->media.size_length;
+    in.resolution = resolution;
+    in.tracking = trackingOf(options->media.tracking);
+    in.printDarkness = options->print_darkness;
+    in.darknessConfigured = options->darkness_configured;
+    in.printSpeed = options->print_speed;
+    in.labelMode = labelModeOf(data.mode_configured);
+    in.topOffset = options->media.top_offset;
+    in.copies = options->copies;
+
+    char tearOff[32], cutPeriod[32], xMargin[32], yMargin[32], thermal[64], compression[64];
+    in.tearOffOffset = vendorValue(options, driverAttrs.get(), vendor::kTearOffOffset, tearOff, sizeof(tearOff));
+    in.cutPeriod = vendorValue(options, driverAttrs.get(), vendor::kCutPeriod, cutPeriod, sizeof(cutPeriod));
+    in.horizontalMargin = vendorValue(options, driverAttrs.get(), vendor::kHorizontalMargin, xMargin, sizeof(xMargin));
+    in.verticalMargin = vendorValue(options, driverAttrs.get(), vendor::kVerticalMargin, yMargin, sizeof(yMargin));
+    in.thermalMode = vendorValue(options, driverAttrs.get(), vendor::kThermalMode, thermal, sizeof(thermal));
+    in.bandCompression =
+        vendorValue(options, driverAttrs.get(), vendor::kBandCompression, compression, sizeof(compression));
+
+    Settings s{};
+    if (!settingsFromIpp(in, &s, message, size)) {
+        return false;
+    }
+    computeLabelSize(&s, dotsPerMillimetre(s.resolution));
+    *settings = s;
+    return true;
+}

@@ -1,0 +1,16 @@
+// A job's Settings from its libpappl print options and its printer's
+// defaults: the glue around settingsFromIpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <pappl/pappl.h>
+
+#include "settings/Settings.h"
+
+// Fills *settings for the job at `resolution` dpi (the page's own), label
+// size in dots included. false with `message` naming the value that cannot
+// print.
+bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t resolution, Settings* settings,
+                 char* message, size_t size);

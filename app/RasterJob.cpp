@@ -1,0 +1,285 @@
+#include "app/RasterJob.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/Dither.h"
+#include "app/JobSettings.h"
+#include "app/PapplSinks.h"
+#include "output/Band.h"
+#include "output/Setup.h"
+#include "settings/Units.h"
+
+namespace {
+
+struct FreeBytes {
+    void operator()(uint8_t* bytes) const { free(bytes); }
+};
+
+// Everything one raster job keeps between callbacks; nothing is shared
+// with other jobs.
+struct RasterJob {
+    RasterJob(pappl_job_t* job, pappl_device_t* device) : sink(device), log(job), out{sink, log, 0.0f} {}
+
+    DeviceSink sink;
+    JobLogSink log;
+    Output out;
+    Settings settings{};
+    bool setupSent = false;
+    unsigned resolution = 0;          // of the first page
+    cups_page_header_t label{};       // the page as the printer gets it
+    std::unique_ptr<uint8_t[], FreeBytes> page;
+    size_t pageBytes = 0;
+    uint32_t clientWidth = 0;         // pixels in each line libpappl hands over
+    uint32_t clientHeight = 0;        // lines the page's header announces
+    uint32_t lines = 0;               // lines delivered so far
+    const DitherMatrix* matrix = nullptr;
+    int copies = 1;                   // the print command's count
+    unsigned pages = 0;
+    long labels = 0;
+};
+
+RasterJob* stateOf(pappl_job_t* job)
+{
+    return static_cast<RasterJob*>(papplJobGetData(job));
+}
+
+// Fails the job: the reason goes to job-state-message and the log.
+bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
+{
+    papplJobSetMessage(job, "%s", message);
+    papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
+    return false;
+}
+
+// "<what>: <the system's text for error>" into `message`; strerror_r, as
+// jobs on several printers run at once.
+void describeSystemError(char* message, size_t size, const char* what, int error)
+{
+    char text[128];
+    snprintf(message, size, "%s: %s", what, strerror_r(error, text, sizeof(text)));
+}
+
+bool isSupportedResolution(unsigned dpi)
+{
+    return dpi == 203 || dpi == 300 || dpi == 600;
+}
+
+// The header checks that need no settings. false with `message` set.
+bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message, size_t size)
+{
+    if (h.cupsBitsPerPixel != 8 || h.cupsBitsPerColor != 8 || h.cupsNumColors != 1) {
+        snprintf(message, size, "Page %u is %u bits per pixel in %u colors; this printer takes 8-bit gray (sgray_8)",
+                 page, h.cupsBitsPerPixel, h.cupsNumColors);
+        return false;
+    }
+    if (h.cupsColorSpace != CUPS_CSPACE_SW && h.cupsColorSpace != CUPS_CSPACE_W) {
+        snprintf(message, size, "Page %u is in color space %d; this printer takes 8-bit gray (sgray_8)", page,
+                 static_cast<int>(h.cupsColorSpace));
+        return false;
+    }
+    if (h.cupsWidth == 0 || h.cupsHeight == 0 || h.cupsBytesPerLine != h.cupsWidth) {
+        snprintf(message, size, "Page %u has a malformed header (%u x %u pixels, %u bytes per line)", page,
+                 h.cupsWidth, h.cupsHeight, h.cupsBytesPerLine);
+        return false;
+    }
+    if (h.HWResolution[0] != h.HWResolution[1] || !isSupportedResolution(h.HWResolution[0])) {
+        snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at 203, 300 or 600 dpi", page,
+                 h.HWResolution[0], h.HWResolution[1]);
+        return false;
+    }
+    return true;
+}
+
+// Sizes the label's page buffer for the job's settings.
+bool preparePage(RasterJob* state, char* message, size_t size)
+{
+    cups_page_header_t& label = state->label;
+    memset(&label, 0, sizeof(label));
+    label.cupsWidth = static_cast<unsigned>(state->settings.widthDot);
+    label.cupsHeight = static_cast<unsigned>(state->settings.lengthDot);
+    label.cupsBitsPerPixel = 1;
+    label.cupsBitsPerColor = 1;
+    label.cupsBytesPerLine = (label.cupsWidth + 7) / 8;
+    label.HWResolution[0] = label.HWResolution[1] = state->resolution;
+    PageMemory memory{};
+    if (state->settings.widthDot <= 0 || state->settings.lengthDot <= 0 ||
+        !pageMemoryFor(label, 0, &memory)) {
+        snprintf(message, size, "The label of %d x %d dots cannot be printed", state->settings.widthDot,
+                 state->settings.lengthDot);
+        return false;
+    }
+    state->page.reset(static_cast<uint8_t*>(calloc(memory.pageBuffer, 1)));
+    if (!state->page) {
+        snprintf(message, size, "Not enough memory for a label (%zu bytes)", memory.pageBuffer);
+        return false;
+    }
+    state->pageBytes = memory.pageBuffer;
+    return true;
+}
+
+}  // namespace
+
+bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
+{
+    RasterJob* state = new (std::nothrow) RasterJob(job, device);
+    if (state == nullptr) {
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory to start the job");
+    }
+    // libpappl hands PWG and Apple raster over once with `copies` set, but
+    // repeats the pages of the images it reads itself, once per copy.
+    const char* format = papplJobGetFormat(job);
+    const bool repeatedByLibpappl =
+        format != nullptr && (strcmp(format, "image/png") == 0 || strcmp(format, "image/jpeg") == 0);
+    state->copies = repeatedByLibpappl || options->copies < 1 ? 1 : options->copies;
+    papplJobSetData(job, state);
+    return true;
+}
+
+bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page)
+{
+    RasterJob* state = stateOf(job);
+    if (state == nullptr) {
+        return false;
+    }
+    const cups_page_header2_t& h = options->header;
+    char message[256];
+    if (!checkPageHeader(h, page, message, sizeof(message))) {
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
+    }
+    if (!state->setupSent) {
+        // The first page's own resolution decides the dots per millimetre.
+        state->resolution = h.HWResolution[0];
+        if (!jobSettings(job, options, static_cast<int32_t>(state->resolution), &state->settings, message,
+                         sizeof(message))) {
+            return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+        }
+        state->out.dot = dotsPerMillimetre(state->settings.resolution);
+        if (!preparePage(state, message, sizeof(message))) {
+            return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+        }
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO,
+                    "Label %d x %d dots at %u dpi, darkness %d, speed %d, %d copies, first page %u x %u",
+                    state->settings.widthDot, state->settings.lengthDot, state->resolution,
+                    state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
+                    h.cupsHeight);
+        if (primaryProcess(state->out, state->settings) != 0) {
+            describeSystemError(message, sizeof(message), "Cannot write to the printer", state->sink.error());
+            return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+        }
+        state->setupSent = true;
+    } else if (h.HWResolution[0] != state->resolution) {
+        snprintf(message, sizeof(message), "Page %u is at %u dpi, the job's first page at %u dpi", page,
+                 h.HWResolution[0], state->resolution);
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+    }
+
+    memset(state->page.get(), 0, state->pageBytes);
+    state->clientWidth = h.cupsWidth;
+    state->clientHeight = h.cupsHeight;
+    state->lines = 0;
+    state->matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
+                        ? nullptr
+                        : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    return true;
+}
+
+bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line)
+{
+    RasterJob* state = stateOf(job);
+    if (state == nullptr || !state->page) {
+        return false;
+    }
+    ++state->lines;
+    const cups_page_header_t& label = state->label;
+    if (y >= label.cupsHeight || y >= state->clientHeight) {
+        return true;  // below the label: cropped
+    }
+    // Columns past the label are cropped; a narrower page leaves white.
+    const size_t width = state->clientWidth < label.cupsWidth ? state->clientWidth : label.cupsWidth;
+    ditherRow(line, width, y, state->matrix, state->page.get() + static_cast<size_t>(y) * label.cupsBytesPerLine);
+    return true;
+}
+
+bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page)
+{
+    RasterJob* state = stateOf(job);
+    if (state == nullptr || !state->page) {
+        return false;
+    }
+    if (papplJobIsCanceled(job)) {
+        return false;
+    }
+    char message[256];
+    if (state->lines < state->clientHeight) {
+        snprintf(message, sizeof(message), "Page %u ended after %u of its %u lines; the label was not printed", page,
+                 state->lines, state->clientHeight);
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
+    }
+    cups_page_header_t header = state->label;
+    const PageResult result = sendPage(state->out, std::span<uint8_t>(state->page.get(), state->pageBytes), &header,
+                                       state->settings, state->copies);
+    state->log.flush();
+    if (!result.printed()) {
+        describePageError(result, static_cast<int>(page), message, sizeof(message));
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    ++state->pages;
+    state->labels += result.labels;
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Page %u sent: %u x %u dots, %d labels", page, header.cupsWidth,
+                header.cupsHeight, result.labels);
+    return true;
+}
+
+bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*)
+{
+    RasterJob* state = stateOf(job);
+    if (state == nullptr) {
+        return true;
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Job sent: %u pages, %ld labels", state->pages, state->labels);
+    papplJobSetData(job, nullptr);
+    delete state;
+    return true;
+}
+
+bool printNativeFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
+{
+    const char* filename = papplJobGetFilename(job);
+    const int fd = filename ? open(filename, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        char message[256];
+        describeSystemError(message, sizeof(message), "Cannot open the document", errno);
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    DeviceSink sink(device);
+    uint8_t buffer[16384];
+    size_t total = 0;
+    ssize_t got = 0;
+    while ((got = read(fd, buffer, sizeof(buffer))) > 0 && !papplJobIsCanceled(job)) {
+        sink.write(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
+        total += static_cast<size_t>(got);
+    }
+    const int readError = got < 0 ? errno : 0;
+    close(fd);
+    if (readError != 0) {
+        char message[256];
+        describeSystemError(message, sizeof(message), "Cannot read the document", readError);
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    if (!sink.flush()) {
+        char message[256];
+        describeSystemError(message, sizeof(message), "Cannot write to the printer", sink.error());
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Native file sent: %zu bytes", total);
+    return true;
+}

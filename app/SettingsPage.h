@@ -1,0 +1,10 @@
+// The printer's "Label Settings" web page: what libpappl's own pages do not
+// show (label mode, tear-off offset, cut period, margins, thermal mode, band
+// compression).
+#pragma once
+
+#include <pappl/pappl.h>
+
+// Registers the page at <printer path>/label-settings and links it from
+// the printer's pages. Safe to call again for the same printer.
+void addSettingsPage(pappl_printer_t* printer);

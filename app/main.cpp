@@ -1,0 +1,334 @@
+// tavelin-printer-app: libpappl's main loop, the system it serves and where
+// that system keeps its state.
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <pappl/pappl.h>
+
+#include "app/Drivers.h"
+#include "app/SettingsPage.h"
+
+namespace {
+
+constexpr char kAppName[] = "tavelin-printer-app";
+constexpr char kVersion[] = "1.0.1";
+constexpr int kDefaultPort = 8631;
+
+// What the system callback needs; owned by main() for the whole run.
+struct AppContext {
+    bool server = false;       // the "server" sub-command
+    std::string stateDir;      // state file, spool, log
+    std::string stateFile;
+    std::string spoolDir;
+    std::string logFile;
+    std::string speedFile;     // print-speed-default of every printer
+    pappl_pr_driver_t* drivers = nullptr;
+    int numDrivers = 0;
+    bool keepsState = false;   // a server with a state file
+    unsigned long savedJobs = 0;  // job signature at the last save
+};
+
+bool makeDirectory(const std::string& path)
+{
+    if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
+        return true;
+    }
+    fprintf(stderr, "%s: cannot create %s: %s\n", kAppName, path.c_str(), strerror(errno));
+    return false;
+}
+
+// TVL_APP_STATE_DIR, else /var/lib/tavelin-printer-app for root and
+// $HOME/.local/state/tavelin-printer-app for anyone else.
+bool chooseStateDir(AppContext* context)
+{
+    const char* dir = getenv("TVL_APP_STATE_DIR");
+    if (dir != nullptr && *dir != '\0') {
+        context->stateDir = dir;
+        // libpappl puts the sub-commands' domain socket in $SNAP_COMMON.
+        setenv("SNAP_COMMON", dir, 1);
+        if (!makeDirectory(context->stateDir)) {
+            return false;
+        }
+    } else if (getuid() == 0) {
+        context->stateDir = "/var/lib/tavelin-printer-app";
+        if (!makeDirectory(context->stateDir)) {
+            return false;
+        }
+    } else {
+        const char* home = getenv("HOME");
+        if (home == nullptr || *home == '\0') {
+            fprintf(stderr, "%s: set TVL_APP_STATE_DIR or HOME\n", kAppName);
+            return false;
+        }
+        const std::string local = std::string(home) + "/.local";
+        context->stateDir = local + "/state/tavelin-printer-app";
+        if (!makeDirectory(local) || !makeDirectory(local + "/state") || !makeDirectory(context->stateDir)) {
+            return false;
+        }
+    }
+    context->stateFile = context->stateDir + "/tavelin-printer-app.state";
+    context->spoolDir = context->stateDir + "/spool";
+    context->logFile = context->stateDir + "/tavelin-printer-app.log";
+    context->speedFile = context->stateDir + "/print-speed-defaults";
+    return makeDirectory(context->spoolDir);
+}
+
+pappl_loglevel_t logLevelOf(const char* name)
+{
+    struct Level {
+        const char* name;
+        pappl_loglevel_t level;
+    };
+    constexpr Level levels[] = {{"debug", PAPPL_LOGLEVEL_DEBUG}, {"info", PAPPL_LOGLEVEL_INFO},
+                                {"warn", PAPPL_LOGLEVEL_WARN},   {"error", PAPPL_LOGLEVEL_ERROR},
+                                {"fatal", PAPPL_LOGLEVEL_FATAL}};
+    for (const Level& l : levels) {
+        if (name != nullptr && strcmp(name, l.name) == 0) {
+            return l.level;
+        }
+    }
+    return PAPPL_LOGLEVEL_INFO;
+}
+
+
+// The printers' IDs, collected first: libpappl holds its system lock while
+// it iterates, and publishing or adding pages takes that lock again.
+struct PrinterIds {
+    int ids[256];
+    size_t count = 0;
+};
+
+void collectId(pappl_printer_t* printer, void* data)
+{
+    auto* list = static_cast<PrinterIds*>(data);
+    if (list->count < sizeof(list->ids) / sizeof(list->ids[0])) {
+        list->ids[list->count++] = papplPrinterGetID(printer);
+    }
+}
+
+void forEachPrinter(pappl_system_t* system, void (*action)(pappl_printer_t*))
+{
+    PrinterIds list;
+    papplSystemIteratePrinters(system, collectId, &list);
+    for (size_t i = 0; i < list.count; ++i) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr)) {
+            action(printer);
+        }
+    }
+}
+
+void publishOne(pappl_printer_t* printer)
+{
+    publishDefaults(printer);
+}
+
+void setUpLoaded(pappl_printer_t* printer)
+{
+    publishDefaults(printer);
+    addSettingsPage(printer);
+}
+
+// libpappl 1.3.1 keeps print-speed-default out of its state file: the
+// application keeps it next to it, a line "ID SPEED" per printer.
+bool saveSpeeds(pappl_system_t* system, const std::string& path)
+{
+    PrinterIds list;
+    papplSystemIteratePrinters(system, collectId, &list);
+    const std::string temporary = path + ".new";
+    FILE* file = fopen(temporary.c_str(), "w");
+    if (file == nullptr) {
+        return false;
+    }
+    for (size_t i = 0; i < list.count; ++i) {
+        pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr);
+        pappl_pr_driver_data_t data;
+        if (printer != nullptr && papplPrinterGetDriverData(printer, &data) != nullptr) {
+            fprintf(file, "%d %d\n", list.ids[i], data.speed_default);
+        }
+    }
+    const bool written = fclose(file) == 0;
+    return written && rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+void loadSpeeds(pappl_system_t* system, const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        return;
+    }
+    int id = 0;
+    int speed = 0;
+    while (fscanf(file, "%d %d", &id, &speed) == 2) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) {
+            publishDefaults(printer, speed);
+        }
+    }
+    fclose(file);
+}
+
+// libpappl 1.3.1 saves a job that never got a document (cancelled after
+// Create-Job) without a format, then refuses that line and every job line
+// after it when it loads the state. Such jobs are left out of the file.
+bool dropJobsWithoutFormat(const std::string& path)
+{
+    FILE* in = fopen(path.c_str(), "r");
+    if (in == nullptr) {
+        return false;
+    }
+    const std::string temporary = path + ".new";
+    FILE* out = fopen(temporary.c_str(), "w");
+    if (out == nullptr) {
+        fclose(in);
+        return false;
+    }
+    char line[4096];
+    bool dropped = false;
+    while (fgets(line, sizeof(line), in) != nullptr) {
+        if (strncmp(line, "Job ", 4) == 0 && strstr(line, " format=\"") == nullptr) {
+            dropped = true;
+            continue;
+        }
+        fputs(line, out);
+    }
+    const bool readAll = !ferror(in);
+    fclose(in);
+    const bool written = fclose(out) == 0 && readAll;
+    if (!written || !dropped) {
+        unlink(temporary.c_str());
+        return written;
+    }
+    return rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Keeps the published defaults current, then saves the state.
+bool saveState(pappl_system_t* system, void* data)
+{
+    auto* context = static_cast<AppContext*>(data);
+    forEachPrinter(system, publishOne);
+    const bool speeds = saveSpeeds(system, context->speedFile);
+    return papplSystemSaveState(system, context->stateFile.c_str()) && dropJobsWithoutFormat(context->stateFile) &&
+           speeds;
+}
+
+// What the job history looks like: it changes when a job is created or
+// ends. libpappl 1.3.1 saves its state only on configuration changes, so
+// finished jobs would be lost at a restart without this.
+void addJobSignature(pappl_printer_t* printer, void* data)
+{
+    auto* signature = static_cast<unsigned long*>(data);
+    *signature = *signature * 31u + static_cast<unsigned long>(papplPrinterGetNextJobID(printer)) * 7u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfActiveJobs(printer)) * 3u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfCompletedJobs(printer));
+}
+
+// Runs every second: a shutdown request is seen within a second even when
+// nothing else happens, and the job history is saved when it changed.
+bool tick(pappl_system_t* system, void* data)
+{
+    auto* context = static_cast<AppContext*>(data);
+    if (!context->keepsState) {
+        return true;
+    }
+    unsigned long signature = 1;
+    papplSystemIteratePrinters(system, addJobSignature, &signature);
+    if (signature != context->savedJobs) {
+        context->savedJobs = signature;
+        saveState(system, context);
+    }
+    return true;
+}
+
+void printerCreated(pappl_printer_t* printer, void*)
+{
+    addSettingsPage(printer);
+}
+
+pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
+{
+    auto* context = static_cast<AppContext*>(data);
+    const char* portText = cupsGetOption("server-port", numOptions, options);
+    const char* host = cupsGetOption("listen-hostname", numOptions, options);
+    const char* logLevel = cupsGetOption("log-level", numOptions, options);
+    const char* logFile = cupsGetOption("log-file", numOptions, options);
+    const char* authService = cupsGetOption("auth-service", numOptions, options);
+    const int port = portText ? atoi(portText) : kDefaultPort;
+    if (port < 0 || port > 65535) {
+        fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
+        return nullptr;
+    }
+
+    pappl_system_t* system = papplSystemCreate(
+        static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
+                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_NO_TLS),
+        "Tavelin Printer Application", port, nullptr, context->spoolDir.c_str(),
+        logFile ? logFile : context->logFile.c_str(), logLevelOf(logLevel), authService, false);
+    if (system == nullptr) {
+        return nullptr;
+    }
+    papplSystemSetPrinterDrivers(system, context->numDrivers, context->drivers, autoAddDriver, printerCreated,
+                                 driverCallback, context->drivers);
+    papplSystemSetFooterHTML(system, "Tavelin label printer application");
+    papplSystemAddTimerCallback(system, 0, 1, tick, context);
+
+    if (!context->server) {
+        return system;  // "drivers" and the like: no state, no listeners
+    }
+    // A server a sub-command starts for itself when none runs serves only
+    // the domain socket; both kinds keep the state.
+    if (cupsGetOption("private-server", numOptions, options) == nullptr) {
+        // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
+        if (!papplSystemAddListeners(system, host ? host : "localhost")) {
+            fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
+            papplSystemDelete(system);
+            return nullptr;
+        }
+    }
+    papplSystemLoadState(system, context->stateFile.c_str());
+    forEachPrinter(system, setUpLoaded);
+    loadSpeeds(system, context->speedFile);
+    papplSystemSetSaveCallback(system, saveState, context);
+    context->keepsState = true;
+    return system;
+}
+
+bool isServerCommand(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            return strcmp(argv[i], "server") == 0;
+        }
+        if (strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "-d") == 0 || strcmp(argv[i], "-m") == 0 ||
+            strcmp(argv[i], "-v") == 0 || strcmp(argv[i], "-j") == 0 || strcmp(argv[i], "-u") == 0 ||
+            strcmp(argv[i], "-n") == 0 || strcmp(argv[i], "-t") == 0) {
+            ++i;  // the option's value
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    AppContext context;
+    context.server = isServerCommand(argc, argv);
+    if (!chooseStateDir(&context)) {
+        return 1;
+    }
+    const auto texts = makeDriverTexts();
+    std::array<pappl_pr_driver_t, texts.size()> drivers{};
+    for (size_t i = 0; i < texts.size(); ++i) {
+        drivers[i] = {texts[i].name, texts[i].description, texts[i].deviceId, nullptr};
+    }
+    context.drivers = drivers.data();
+    context.numDrivers = static_cast<int>(drivers.size());
+    return papplMainloop(argc, argv, kVersion, nullptr, context.numDrivers, context.drivers, autoAddDriver,
+                         driverCallback, nullptr, nullptr, systemCallback, nullptr, &context);
+}
