@@ -294,6 +294,19 @@ echo "== Medians of $RUNS runs, $LABELS labels"
     done
 } | tee "$WORK/table.md"
 
+# The targets: at most half the peer's CPU, and no more peak memory.
+app_cpu=$(column_of app 4)
+peer_cpu=$(column_of lprint 4)
+app_kib=$(column_of app 5)
+peer_kib=$(column_of lprint 5)
+if [ "$app_cpu" != - ] && [ "$peer_cpu" != - ]; then
+    echo
+    awk -v a="$app_cpu" -v p="$peer_cpu" -v ak="$app_kib" -v pk="$peer_kib" 'BEGIN {
+        printf "target: CPU at most half of lprint'"'"'s: %.2f s against %.2f s (%.2f x): %s\n", a, p, a / p, a <= p / 2 ? "met" : "MISSED"
+        printf "target: peak memory no more than lprint'"'"'s: %d against %d KiB: %s\n", ak, pk, ak <= pk ? "met" : "MISSED"
+    }' | tee -a "$WORK/table.md"
+fi
+
 echo
 echo "== Machine"
 echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) cores; load $(cut -d' ' -f1-3 /proc/loadavg)"
