@@ -27,11 +27,21 @@
 #   BENCH_PERF=1      after the measured runs, one more job per server under
 #                     perf record (not in the table): the hottest functions
 #                     go to the output and to $WORK/SERVER-perf.txt
+#   BENCH_CALLGRIND=1 instead of the runs: both servers under valgrind's
+#                     callgrind, one job each (20 labels unless BENCH_LABELS
+#                     says otherwise), counted from the submit to the job's
+#                     end; the top functions by instructions go to the output
+#                     and to $WORK/SERVER-callgrind.txt
 set -eu
 cd "$(dirname "$0")/.."
 ROOT="$(pwd)"
 RUNS="${1:-3}"
-LABELS="${BENCH_LABELS:-200}"
+CALLGRIND="${BENCH_CALLGRIND:-}"
+if [ "$CALLGRIND" = 1 ]; then
+    LABELS="${BENCH_LABELS:-20}"
+else
+    LABELS="${BENCH_LABELS:-200}"
+fi
 BUILD_DIR="${BENCH_BUILD_DIR:-build-bench}"
 WORK="$ROOT/$BUILD_DIR/bench-app-work"
 TESTS="$ROOT/bench/app"
@@ -128,11 +138,34 @@ peer_cmd() {
 mkdir -p "$WORK/app-state" "$WORK/lprint-state" "$WORK/out-app" "$WORK/out-lprint"
 printf 'server\trun\twall_s\tcpu_s\tpeak_kib\tbytes\tstatus\n' > "$RESULTS"
 
+# With BENCH_CALLGRIND=1 each server runs under callgrind, counting nothing
+# until callgrind_control switches it on for the job.
+under_callgrind() {
+    if [ "$CALLGRIND" = 1 ]; then
+        echo "valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file=$WORK/$1.cg"
+    fi
+}
+# One job per server under callgrind, then its top functions.
+callgrind_job() {
+    name="$1"
+    pid="$2"
+    port="$3"
+    callgrind_control -i on "$pid" >/dev/null 2>&1
+    run_job "$name" "$pid" "$port" 1
+    callgrind_control -d "$pid" >/dev/null 2>&1
+    sleep 1
+    dump="$(ls -t "$WORK/$name.cg".* 2>/dev/null | head -n 1)"
+    callgrind_annotate "$dump" 2>/dev/null | grep -E 'PROGRAM TOTALS|^ *[0-9,]+ \(' >"$WORK/$name-callgrind.txt" || true
+    echo "== $name under callgrind, $LABELS labels: instructions by function (top 10; $WORK/$name-callgrind.txt)"
+    head -n 11 "$WORK/$name-callgrind.txt" | cut -c1-180
+}
+
 SERVERS=""
 if [ -x "$APP" ]; then
     (
         export TVL_APP_STATE_DIR="$WORK/app-state"
-        exec "$APP" server -o server-port=$APP_PORT -o listen-hostname=localhost -o log-level=warn
+        # shellcheck disable=SC2086
+        exec $(under_callgrind app) "$APP" server -o server-port=$APP_PORT -o listen-hostname=localhost -o log-level=warn
     ) >"$WORK/app-server.log" 2>&1 &
     APP_PID=$!
     if wait_ready "$APP_PID" $APP_PORT &&
@@ -146,7 +179,8 @@ else
 fi
 (
     export SNAP_DATA="$WORK/lprint-state" SNAP_COMMON="$WORK/lprint-state" HOME="$WORK/lprint-state"
-    exec lprint server -o server-port=$PEER_PORT -o tls=no -o log-level=warn -o "log-file=$WORK/lprint-state/server.log"
+    # shellcheck disable=SC2086
+    exec $(under_callgrind lprint) lprint server -o server-port=$PEER_PORT -o tls=no -o log-level=warn -o "log-file=$WORK/lprint-state/server.log"
 ) >"$WORK/lprint-server.log" 2>&1 &
 PEER_PID=$!
 if wait_ready "$PEER_PID" $PEER_PORT &&
@@ -210,6 +244,16 @@ poll_cost() {
     c1=$(cpu_ticks "$pid")
     awk -v a="$c0" -v b="$c1" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", (b - a) / hz / 300 * 1000 }'
 }
+
+if [ "$CALLGRIND" = 1 ]; then
+    for s in $SERVERS; do
+        case $s in
+            app) callgrind_job app "$APP_PID" $APP_PORT ;;
+            lprint) callgrind_job lprint "$PEER_PID" $PEER_PORT ;;
+        esac
+    done
+    exit 0
+fi
 
 echo "== $RUNS runs per server, in turns"
 run=1
