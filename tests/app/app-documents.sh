@@ -135,6 +135,18 @@ pdf-not-one|pdf-not-one|application/pdf|not a PDF
 png-as-jpeg|png-gray|image/jpeg|JPEG
 CASES
 
+# A printer that cannot take the bytes: the document's job is aborted with
+# the reason.
+"$APP" add -d full -m tavelin_100 -v file:///dev/full >/dev/null || fail "add full"
+URI_LABELS=$URI
+URI="ipp://localhost:$PORT/ipp/print/full"
+print_job device-full application/pdf "$WORK/pdf-one-page.in"
+wait_job "$JOB"
+{ [ "$STATE" = aborted ] && echo "$MESSAGE" | grep -q "No space left"; } && pass "device-full: $MESSAGE" ||
+    fail "device-full: $STATE '$MESSAGE'"
+URI=$URI_LABELS
+good_after device-full
+
 shutdown_server
 [ "${SERVER_STATUS:-1}" -eq 0 ] || fail "the server ended with status $SERVER_STATUS (see $WORK/server.out)"
 [ "$FAILURES" -eq 0 ] || { echo "$FAILURES failure(s)"; exit 1; }
