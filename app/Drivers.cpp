@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/DeviceId.h"
+#include "app/DocumentJob.h"
 #include "app/DitherMatrix.h"
 #include "app/IppSettings.h"
 #include "app/Media.h"
@@ -143,6 +144,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     data->rendpage_cb = rasterEndPage;
     data->rendjob_cb = rasterEndJob;
     data->identify_cb = identify;
+    data->testpage_cb = writeTestLabelFile;
     data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 

@@ -10,8 +10,8 @@
 
 #include "output/Sink.h"
 
-// Writes go through libpappl's device buffer; the first failure is kept
-// and reported at every later flush.
+// Writes go through libpappl's device buffer; the first failure, of a write
+// or of the buffer's flush, is kept and reported at every later flush.
 class DeviceSink final : public PrinterSink {
 public:
     explicit DeviceSink(pappl_device_t* device) : device_(device) {}
@@ -24,14 +24,24 @@ public:
         const ssize_t written = papplDeviceWrite(device_, bytes.data(), bytes.size());
         if (written < 0 || static_cast<size_t>(written) != bytes.size()) {
             error_ = errno != 0 ? errno : EIO;
+            return;
         }
+        handed_ += bytes.size();
     }
 
     bool flush() override
     {
         if (error_ == 0) {
+            // papplDeviceFlush reports nothing: a write that failed shows
+            // as bytes missing from the device's count of bytes written
+            // (which counts from the device's opening, for this job).
             errno = 0;
             papplDeviceFlush(device_);
+            pappl_devmetrics_t metrics{};
+            papplDeviceGetMetrics(device_, &metrics);
+            if (metrics.write_bytes < handed_) {
+                error_ = errno != 0 ? errno : EIO;
+            }
         }
         if (error_ != 0) {
             errno = error_;
@@ -45,6 +55,7 @@ public:
 private:
     pappl_device_t* device_;
     int error_ = 0;
+    size_t handed_ = 0;  // bytes papplDeviceWrite took
 };
 
 // Whole lines to the job's log at debug level; no run lines.

@@ -134,12 +134,10 @@ bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     if (state == nullptr) {
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory to start the job");
     }
-    // libpappl hands PWG and Apple raster over once with `copies` set, but
-    // repeats the pages of the images it reads itself, once per copy.
-    const char* format = papplJobGetFormat(job);
-    const bool repeatedByLibpappl =
-        format != nullptr && (strcmp(format, "image/png") == 0 || strcmp(format, "image/jpeg") == 0);
-    state->copies = repeatedByLibpappl || options->copies < 1 ? 1 : options->copies;
+    // libpappl hands PWG and Apple raster over once with `copies` set: the
+    // print command counts them. (PNG and JPEG never come here: the
+    // application's own filter prints them, see DocumentJob.h.)
+    state->copies = options->copies < 1 ? 1 : options->copies;
     papplJobSetData(job, state);
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include <pappl/pappl.h>
 
+#include "app/DocumentJob.h"
 #include "app/Drivers.h"
 #include "app/SettingsPage.h"
 
@@ -272,6 +273,7 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     if (system == nullptr) {
         return nullptr;
     }
+    addDocumentFilters(system);  // before any printer is made or loaded
     papplSystemSetPrinterDrivers(system, context->numDrivers, context->drivers, autoAddDriver, printerCreated,
                                  driverCallback, context->drivers);
     papplSystemSetFooterHTML(system, "Tavelin label printer application");

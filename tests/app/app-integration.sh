@@ -71,8 +71,9 @@ check_printed copies "$WORK/copies.expect"
 [ "$(grep -c '^PRINT' "$WORK/copies.txt")" -eq 1 ] && grep -q '^PRINT copies=3' "$WORK/copies.txt" ||
     fail "copies: expected one print command with copies=3"
 
-# libpappl reads PNG itself and repeats its page once per copy, each still
-# saying copies=3: 3 labels, not 9. (The PNG is a label drawn by tvl-inspect.)
+# A PNG goes to the application's own filter: 3 copies are one print
+# command for 3 labels (libpappl's reader would repeat the page per copy,
+# each saying copies=3: 9). The PNG is a label drawn by tvl-inspect.
 "$INSPECT" -q --png "$WORK/label" "$(output_of exact-black-white)" >/dev/null
 print_job png-copies image/png "$WORK/label-001.png" -d copies=3
 wait_job "$JOB"

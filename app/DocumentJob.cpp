@@ -1,0 +1,287 @@
+#include "app/DocumentJob.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/Dither.h"
+#include "app/Drivers.h"
+#include "app/JobSettings.h"
+#include "app/PapplSinks.h"
+#include "app/render/Render.h"
+#include "output/Band.h"
+#include "output/Setup.h"
+#include "settings/Units.h"
+
+namespace {
+
+struct DeleteOptions {
+    void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
+};
+using OptionsPtr = std::unique_ptr<pappl_pr_options_t, DeleteOptions>;
+
+struct FreeBytes {
+    void operator()(uint8_t* bytes) const { free(bytes); }
+};
+
+// Fails the job: the reason goes to job-state-message and the log. The
+// filter then returns false and libpappl aborts the job.
+bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
+{
+    papplJobSetMessage(job, "%s", message);
+    papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
+    return false;
+}
+
+// The job's printer-resolution when it asks for one, else the printer's
+// printer-resolution-default: a document brings no resolution of its own.
+// (libpappl's print options would take the middle resolution for
+// print-quality=normal instead.) 0 when the job asks for an unequal one.
+int documentResolution(pappl_job_t* job, const pappl_pr_driver_data_t& data)
+{
+    ipp_attribute_t* attr = papplJobGetAttribute(job, "printer-resolution");
+    if (attr == nullptr || ippGetValueTag(attr) != IPP_TAG_RESOLUTION) {
+        return data.x_default;
+    }
+    int y = 0;
+    ipp_res_t units = IPP_RES_PER_INCH;
+    const int x = ippGetResolution(attr, 0, &y, &units);
+    return units == IPP_RES_PER_INCH && x == y ? x : 0;
+}
+
+// orientation-requested as the job gives it; without one, automatic: the
+// printer's default (portrait) would shrink a wide image on a tall label.
+int documentOrientation(pappl_job_t* job)
+{
+    ipp_attribute_t* attr = papplJobGetAttribute(job, "orientation-requested");
+    return attr != nullptr && ippGetValueTag(attr) == IPP_TAG_ENUM ? ippGetInteger(attr, 0) : 0;
+}
+
+// Each label to the printer through the core, with the job's copies
+// counted by its print command.
+class LabelSink final : public PageSink {
+public:
+    LabelSink(pappl_job_t* job, Output& out, const Settings& settings, int copies, uint8_t* buffer, size_t bytes)
+        : job_(job), out_(out), settings_(settings), copies_(copies), buffer_(buffer), bytes_(bytes)
+    {
+    }
+
+    bool takePage(const PageBitmap& page) noexcept override
+    {
+        if (papplJobIsCanceled(job_)) {
+            return false;
+        }
+        const unsigned number = page.index + 1;
+        if (page.bits.size() > bytes_) {
+            snprintf(message_, sizeof(message_), "Page %u is larger than the label (%u x %u dots)", number,
+                     page.width, page.length);
+            failed_ = true;
+            return false;
+        }
+        memcpy(buffer_, page.bits.data(), page.bits.size());
+        memset(buffer_ + page.bits.size(), 0, bytes_ - page.bits.size());
+        cups_page_header_t header{};
+        header.cupsWidth = page.width;
+        header.cupsHeight = page.length;
+        header.cupsBitsPerPixel = 1;
+        header.cupsBitsPerColor = 1;
+        header.cupsBytesPerLine = static_cast<unsigned>(page.bytesPerRow);
+        header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(settings_.resolution);
+        const PageResult result =
+            sendPage(out_, std::span<uint8_t>(buffer_, bytes_), &header, settings_, copies_);
+        out_.log.flush();
+        if (!result.printed()) {
+            describePageError(result, static_cast<int>(number), message_, sizeof(message_));
+            failed_ = true;
+            return false;
+        }
+        ++pages_;
+        labels_ += result.labels;
+        papplJobSetImpressionsCompleted(job_, 1);
+        papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "Page %u sent: %u x %u dots, %d labels", number, page.width,
+                    page.length, result.labels);
+        return true;
+    }
+
+    bool shouldStop() noexcept override { return papplJobIsCanceled(job_); }
+
+    bool failed() const { return failed_; }
+    const char* message() const { return message_; }
+    unsigned pages() const { return pages_; }
+    long labels() const { return labels_; }
+
+private:
+    pappl_job_t* job_;
+    Output& out_;
+    const Settings& settings_;
+    int copies_;
+    uint8_t* buffer_;
+    size_t bytes_;
+    bool failed_ = false;
+    char message_[256] = "";
+    unsigned pages_ = 0;
+    long labels_ = 0;
+};
+
+// The filter of every document this application renders: the job's
+// settings as for raster jobs, the setup block once, then each label.
+bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
+{
+    const char* format = papplJobGetFormat(job);
+    const bool testLabel = format != nullptr && strcmp(format, kTestLabelFormat) == 0;
+    DocumentKind kind = DocumentKind::Png;
+    if (!testLabel && !documentKindForMime(format, &kind)) {
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, "This document format is not supported");
+    }
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    pappl_pr_driver_data_t data;
+    if (papplPrinterGetDriverData(printer, &data) == nullptr) {
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "The printer's driver data cannot be read");
+    }
+    OptionsPtr options(papplJobCreatePrintOptions(job, 0, false));
+    if (!options) {
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory to start the job");
+    }
+    char message[256];
+    const int dpi = documentResolution(job, data);
+    if (dpi != 203 && dpi != 300 && dpi != 600) {
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR,
+                    "printer-resolution: this printer prints at 203, 300 or 600 dpi");
+    }
+    Settings settings{};
+    if (!jobSettings(job, options.get(), dpi, &settings, message, sizeof(message))) {
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+    }
+
+    cups_page_header_t label{};
+    label.cupsWidth = static_cast<unsigned>(settings.widthDot);
+    label.cupsHeight = static_cast<unsigned>(settings.lengthDot);
+    label.cupsBitsPerPixel = label.cupsBitsPerColor = 1;
+    label.cupsBytesPerLine = (label.cupsWidth + 7) / 8;
+    PageMemory memory{};
+    if (settings.widthDot <= 0 || settings.lengthDot <= 0 || !pageMemoryFor(label, settings.rotation, &memory)) {
+        snprintf(message, sizeof(message), "The label of %d x %d dots cannot be printed", settings.widthDot,
+                 settings.lengthDot);
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+    }
+    std::unique_ptr<uint8_t[], FreeBytes> page(static_cast<uint8_t*>(calloc(memory.pageBuffer, 1)));
+    if (!page) {
+        snprintf(message, sizeof(message), "Not enough memory for a label (%zu bytes)", memory.pageBuffer);
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+
+    const int copies = options->copies < 1 ? 1 : options->copies;
+    const LabelGeometry geometry{label.cupsWidth, label.cupsHeight, static_cast<uint32_t>(dpi),
+                                 documentOrientation(job)};
+    const DitherMatrix* matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
+                                     ? nullptr
+                                     : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%s: label %d x %d dots at %d dpi, darkness %d, speed %d, %d copies",
+                format, settings.widthDot, settings.lengthDot, dpi, settings.darkness, settings.printSpeed, copies);
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "orientation-requested %d (0 automatic), %s", geometry.orientation,
+                matrix ? "dithered" : "bi-level");
+
+    DeviceSink sink(device);
+    JobLogSink log(job);
+    Output out{sink, log, dotsPerMillimetre(settings.resolution)};
+    if (primaryProcess(out, settings) != 0) {
+        char text[128];
+        snprintf(message, sizeof(message), "Cannot write to the printer: %s",
+                 strerror_r(sink.error(), text, sizeof(text)));
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    log.flush();
+
+    LabelSink labels(job, out, settings, copies, page.get(), memory.pageBuffer);
+    std::string reason;
+    bool rendered = false;
+    if (testLabel) {
+        char resolution[32], darkness[32], speed[32];
+        snprintf(resolution, sizeof(resolution), "%d dpi", dpi);
+        snprintf(darkness, sizeof(darkness), "%d", settings.darkness);
+        snprintf(speed, sizeof(speed), "%d ips", settings.printSpeed);
+        const TestLabelInfo info{data.make_and_model, resolution, darkness, speed};
+        rendered = renderTestLabel(geometry, info, matrix, labels, &reason);
+    } else {
+        const DocumentInput input{papplJobGetFilename(job), -1};
+        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason);
+    }
+    log.flush();
+    if (labels.failed()) {
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, labels.message());
+    }
+    if (papplJobIsCanceled(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Cancelled after %u pages", labels.pages());
+        return true;
+    }
+    if (!rendered) {
+        snprintf(message, sizeof(message), "Cannot print page %u of the document: %s", labels.pages() + 1,
+                 reason.c_str());
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Job sent: %u pages, %ld labels", labels.pages(), labels.labels());
+    return true;
+}
+
+const char* mimeTypeOf(const unsigned char* header, size_t size, void*)
+{
+    return documentTypeOf(header, size);
+}
+
+}  // namespace
+
+const char* documentTypeOf(const unsigned char* header, size_t size)
+{
+    constexpr size_t magic = sizeof(kTestLabelMagic) - 1;
+    if (header != nullptr && size >= magic && memcmp(header, kTestLabelMagic, magic) == 0) {
+        return kTestLabelFormat;
+    }
+    return nullptr;
+}
+
+void addDocumentFilters(pappl_system_t* system)
+{
+    // A filter to the native format is found before libpappl's own
+    // image/png and image/jpeg readers (to image/pwg-raster).
+    constexpr const char* types[] = {"image/png", "image/jpeg", "application/pdf", kTestLabelFormat};
+    for (const char* type : types) {
+        papplSystemAddMIMEFilter(system, type, kNativeFormat, printDocument, nullptr);
+    }
+    papplSystemSetMIMECallback(system, mimeTypeOf, nullptr);
+}
+
+const char* writeTestLabelFile(pappl_printer_t* printer, char* buffer, size_t size)
+{
+    // libpappl removes a job's file after the job when it lies in its
+    // spool or temporary folder; the spool folder's name is not public.
+    char path[1024];
+    const int length = snprintf(path, sizeof(path), "%s/tvl-test-label-XXXXXX", papplGetTempDir());
+    if (length < 0 || static_cast<size_t>(length) >= sizeof(path) || static_cast<size_t>(length) >= size) {
+        papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: the temporary folder's name is too long");
+        return nullptr;
+    }
+    const int fd = mkstemp(path);
+    if (fd < 0) {
+        char text[128];
+        papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: cannot create %s: %s", path,
+                        strerror_r(errno, text, sizeof(text)));
+        return nullptr;
+    }
+    const char content[] = "%TVL-TEST-LABEL\n";
+    const bool written = write(fd, content, sizeof(content) - 1) == static_cast<ssize_t>(sizeof(content) - 1);
+    if (close(fd) != 0 || !written) {
+        unlink(path);
+        papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: cannot write %s", path);
+        return nullptr;
+    }
+    snprintf(buffer, size, "%s", path);
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Test label queued from %s", path);
+    return buffer;
+}
