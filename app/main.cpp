@@ -12,8 +12,11 @@
 
 #include <pappl/pappl.h>
 
+#include "app/AddPrinterPage.h"
+#include "app/Devices.h"
 #include "app/Drivers.h"
 #include "app/SettingsPage.h"
+#include "app/WebAccess.h"
 
 namespace {
 
@@ -31,6 +34,7 @@ struct AppContext {
     std::string speedFile;     // print-speed-default of every printer
     pappl_pr_driver_t* drivers = nullptr;
     int numDrivers = 0;
+    DriverList driverList;     // for the Add Printer page
     bool keepsState = false;   // a server with a state file
     unsigned long savedJobs = 0;  // job signature at the last save
 };
@@ -245,9 +249,18 @@ bool tick(pappl_system_t* system, void* data)
     return true;
 }
 
+// Runs before libpappl adds the printer's own pages: the guarded ones come
+// first and stay.
 void printerCreated(pappl_printer_t* printer, void*)
 {
+    guardPrinterPages(printer);
     addSettingsPage(printer);
+}
+
+bool isLoopbackName(const char* host)
+{
+    return host == nullptr || strcmp(host, "localhost") == 0 || strncmp(host, "127.", 4) == 0 ||
+           strcmp(host, "::1") == 0 || strcmp(host, "[::1]") == 0;
 }
 
 pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
@@ -263,10 +276,29 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
         fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
         return nullptr;
     }
+    if (authService != nullptr && *authService == '\0') {
+        authService = nullptr;
+    }
+    // With an authentication service, clients on other machines send their
+    // passwords: libpappl then wants TLS. Its keys go to $HOME/.cups/ssl, or
+    // as root to /etc/cups/ssl, the system cupsd's folder: the application
+    // keeps them in its state folder and does not run TLS as root.
+    const bool tls = context->server && authService != nullptr && !isLoopbackName(host);
+    if (tls) {
+        if (geteuid() == 0) {
+            fprintf(stderr,
+                    "%s: auth-service on the network needs TLS, and as root libpappl keeps TLS keys in "
+                    "/etc/cups/ssl: run the server as its own user (the service does)\n",
+                    kAppName);
+            return nullptr;
+        }
+        setenv("HOME", context->stateDir.c_str(), 1);  // before any thread starts
+    }
+    const int tlsOption = tls ? 0 : PAPPL_SOPTIONS_NO_TLS;
 
     pappl_system_t* system = papplSystemCreate(
         static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
-                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_NO_TLS),
+                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | tlsOption),
         "Tavelin Printer Application", port, nullptr, context->spoolDir.c_str(),
         logFile ? logFile : context->logFile.c_str(), logLevelOf(logLevel), authService, false);
     if (system == nullptr) {
@@ -280,6 +312,9 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     if (!context->server) {
         return system;  // "drivers" and the like: no state, no listeners
     }
+    const char* logTo = logFile ? logFile : context->logFile.c_str();
+    guardSystemPages(system, strcmp(logTo, "-") != 0 && strcmp(logTo, "syslog") != 0);
+    addAddPrinterPage(system, &context->driverList);
     // A server a sub-command starts for itself when none runs serves only
     // the domain socket; both kinds keep the state.
     if (cupsGetOption("private-server", numOptions, options) == nullptr) {
@@ -298,11 +333,12 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     return system;
 }
 
-bool isServerCommand(int argc, char* argv[])
+// The sub-command's name, or "" when none is given.
+const char* subCommandOf(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] != '-') {
-            return strcmp(argv[i], "server") == 0;
+            return argv[i];
         }
         if (strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "-d") == 0 || strcmp(argv[i], "-m") == 0 ||
             strcmp(argv[i], "-v") == 0 || strcmp(argv[i], "-j") == 0 || strcmp(argv[i], "-u") == 0 ||
@@ -310,15 +346,19 @@ bool isServerCommand(int argc, char* argv[])
             ++i;  // the option's value
         }
     }
-    return false;
+    return "";
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    const char* subCommand = subCommandOf(argc, argv);
+    if (strcmp(subCommand, "devices") == 0) {
+        return listLocalDevices();  // libpappl's own looks for DNS-SD printers
+    }
     AppContext context;
-    context.server = isServerCommand(argc, argv);
+    context.server = strcmp(subCommand, "server") == 0;
     if (!chooseStateDir(&context)) {
         return 1;
     }
@@ -329,6 +369,7 @@ int main(int argc, char* argv[])
     }
     context.drivers = drivers.data();
     context.numDrivers = static_cast<int>(drivers.size());
+    context.driverList = {context.drivers, context.numDrivers};
     return papplMainloop(argc, argv, kVersion, nullptr, context.numDrivers, context.drivers, autoAddDriver,
                          driverCallback, nullptr, nullptr, systemCallback, nullptr, &context);
 }
