@@ -23,6 +23,9 @@ namespace {
 constexpr char kAppName[] = "tavelin-printer-app";
 constexpr char kVersion[] = "1.0.1";
 constexpr int kDefaultPort = 8631;
+// The state folder of root's sub-commands and of the systemd service
+// (StateDirectory=tavelin-printer-app).
+constexpr char kServiceStateDir[] = "/var/lib/tavelin-printer-app";
 
 // What the system callback needs; owned by main() for the whole run.
 struct AppContext {
@@ -61,7 +64,9 @@ bool chooseStateDir(AppContext* context)
             return false;
         }
     } else if (getuid() == 0) {
-        context->stateDir = "/var/lib/tavelin-printer-app";
+        // The service's folder: root's sub-commands find its socket there.
+        context->stateDir = kServiceStateDir;
+        setenv("SNAP_COMMON", kServiceStateDir, 1);
         if (!makeDirectory(context->stateDir)) {
             return false;
         }
@@ -77,6 +82,10 @@ bool chooseStateDir(AppContext* context)
             return false;
         }
     }
+    // libpappl puts a server's temporary files, and the domain socket of a
+    // server not run as root, in TMPDIR: the state folder, for the server
+    // and for the sub-commands that look for its socket.
+    setenv("TMPDIR", context->stateDir.c_str(), 1);
     context->stateFile = context->stateDir + "/tavelin-printer-app.state";
     context->spoolDir = context->stateDir + "/spool";
     context->logFile = context->stateDir + "/tavelin-printer-app.log";
@@ -292,7 +301,11 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
                     kAppName);
             return nullptr;
         }
-        setenv("HOME", context->stateDir.c_str(), 1);  // before any thread starts
+    }
+    if (context->server) {
+        // libcups makes $HOME/.cups (and keeps TLS keys there): in the state
+        // folder, like everything else the server writes. Before any thread.
+        setenv("HOME", context->stateDir.c_str(), 1);
     }
     const int tlsOption = tls ? 0 : PAPPL_SOPTIONS_NO_TLS;
 
@@ -321,6 +334,15 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
         if (!papplSystemAddListeners(system, host ? host : "localhost")) {
             fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
+            papplSystemDelete(system);
+            return nullptr;
+        }
+        // libpappl puts a server's domain socket in $SNAP_COMMON only for
+        // root; the service runs as its own user, whose socket root's
+        // sub-commands would not find. This one is where they look.
+        const std::string rootSocket = context->stateDir + "/" + kAppName + ".sock";
+        if (getuid() != 0 && !papplSystemAddListeners(system, rootSocket.c_str())) {
+            fprintf(stderr, "%s: cannot listen on %s\n", kAppName, rootSocket.c_str());
             papplSystemDelete(system);
             return nullptr;
         }
