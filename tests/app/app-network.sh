@@ -161,5 +161,25 @@ others=$(grep 'EXPECTED:' "$WORK/everywhere-all.txt" | grep -vc 'EXPECTED: overr
 
 shutdown_server
 [ "${SERVER_STATUS:-1}" -eq 0 ] || fail "the server ended with status $SERVER_STATUS (see $WORK/server.out)"
+
+# With an authentication service (PAM "login"): every client authenticates,
+# printing included; the CLI's socket needs none. On the network that takes
+# TLS, which as root the server refuses to start.
+if [ "$(id -u)" -eq 0 ]; then
+    if "$APP" server -o server-port=1 -o listen-hostname='*' -o auth-service=login >"$WORK/auth-root.txt" 2>&1; then
+        fail "auth-service on the network started as root"
+    else
+        grep -q "run the server as its own user" "$WORK/auth-root.txt" && pass "auth-service with TLS refused as root" ||
+            fail "auth-service as root: $(cat "$WORK/auth-root.txt")"
+    fi
+fi
+LISTEN=localhost SERVER_OPTIONS="-o auth-service=login" start_server || exit 1
+URI="ipp://localhost:$PORT/ipp/print/web"
+print_job auth-print image/pwg-raster "$WORK/good.in"
+[ "$STATUS" = client-error-not-authenticated ] && pass "auth-service: Print-Job without a password refused" ||
+    fail "auth-service: Print-Job answered $STATUS"
+[ "$(http_code "http://localhost:$PORT/web/printing")" = 401 ] || fail "auth-service: a settings page without a password"
+"$APP" printers | grep -qx web || fail "auth-service: the CLI lost its printers"
+shutdown_server
 [ "$FAILURES" -eq 0 ] || { echo "$FAILURES failure(s)"; exit 1; }
 echo "all passed"
