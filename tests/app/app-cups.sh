@@ -51,6 +51,8 @@ fail() {
 }
 
 # --- The application ---------------------------------------------------------
+# Sanitizer builds: leaks inside libpappl and libcups are theirs.
+export LSAN_OPTIONS="suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export TVL_APP_STATE_DIR=$WORK/app-state
 OUT=$WORK/out
 mkdir -p "$TVL_APP_STATE_DIR" "$OUT"

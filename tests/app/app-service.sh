@@ -70,11 +70,18 @@ for variable in TVL_APP_STATE_DIR HOME; do
     echo "$ENVIRONMENT" | grep -qx "$variable=$STATE" || fail "Environment= sets no $variable=$STATE"
 done
 
+# Sanitizer builds: their settings pass through, and leaks inside libpappl
+# and libcups are theirs.
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
+SANITIZER_ENV="LSAN_OPTIONS=suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+[ -n "${ASAN_OPTIONS:-}" ] && SANITIZER_ENV="$SANITIZER_ENV ASAN_OPTIONS=$ASAN_OPTIONS"
+[ -n "${UBSAN_OPTIONS:-}" ] && SANITIZER_ENV="$SANITIZER_ENV UBSAN_OPTIONS=$UBSAN_OPTIONS"
+export LSAN_OPTIONS="suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 tries=0
 while :; do
     PORT=$((20000 + ($$ * 13 + tries * 149) % 30000))
     # shellcheck disable=SC2086
-    env -i PATH=/usr/bin:/bin $ENVIRONMENT setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env -i PATH=/usr/bin:/bin $ENVIRONMENT ${SANITIZER_ENV} setpriv --reuid=nobody --regid=nogroup --clear-groups \
         "$PROGRAM" $ARGS -o server-port="$PORT" >"$WORK/server.out" 2>&1 &
     SERVER_PID=$!
     n=0
