@@ -4,7 +4,11 @@
 # already present are left alone. Used by the README, by CI and by the demo.
 set -eu
 
-# One package per line; keep the reason next to it.
+# One package per line; keep the reason next to it. Reasons for the later
+# additions:
+#   python3   tests/app/png-ink.py counts the ink on labels printed through CUPS
+#   iproute2  `ip` gives tests/app/app-network.sh's private namespace a
+#             second address, a client from "another machine"
 PACKAGES="
 build-essential
 cmake
@@ -28,6 +32,8 @@ clang
 libclang-rt-14-dev
 valgrind
 libbenchmark-dev
+python3
+iproute2
 "
 
 missing=""
