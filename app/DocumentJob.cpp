@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -64,12 +65,36 @@ int documentOrientation(pappl_job_t* job)
     return attr != nullptr && ippGetValueTag(attr) == IPP_TAG_ENUM ? ippGetInteger(attr, 0) : 0;
 }
 
+// The job's page-ranges (libpappl takes one range): the first and last
+// page to print, 1 and the largest number without it.
+struct PageRange {
+    unsigned first = 1;
+    unsigned last = std::numeric_limits<unsigned>::max();
+};
+
+PageRange documentPageRange(pappl_job_t* job)
+{
+    PageRange range;
+    ipp_attribute_t* attr = papplJobGetAttribute(job, "page-ranges");
+    if (attr != nullptr && ippGetValueTag(attr) == IPP_TAG_RANGE) {
+        int upper = 0;
+        const int lower = ippGetRange(attr, 0, &upper);
+        if (lower >= 1 && upper >= lower) {
+            range.first = static_cast<unsigned>(lower);
+            range.last = static_cast<unsigned>(upper);
+        }
+    }
+    return range;
+}
+
 // Each label to the printer through the core, with the job's copies
-// counted by its print command.
+// counted by its print command; pages outside the job's page-ranges are
+// left out.
 class LabelSink final : public PageSink {
 public:
-    LabelSink(pappl_job_t* job, Output& out, const Settings& settings, int copies, uint8_t* buffer, size_t bytes)
-        : job_(job), out_(out), settings_(settings), copies_(copies), buffer_(buffer), bytes_(bytes)
+    LabelSink(pappl_job_t* job, Output& out, const Settings& settings, int copies, PageRange range, uint8_t* buffer,
+              size_t bytes)
+        : job_(job), out_(out), settings_(settings), copies_(copies), range_(range), buffer_(buffer), bytes_(bytes)
     {
     }
 
@@ -79,6 +104,12 @@ public:
             return false;
         }
         const unsigned number = page.index + 1;
+        if (number < range_.first) {
+            return true;
+        }
+        if (number > range_.last) {
+            return false;  // the rest of the document is not wanted
+        }
         if (page.bits.size() > bytes_) {
             snprintf(message_, sizeof(message_), "Page %u is larger than the label (%u x %u dots)", number,
                      page.width, page.length);
@@ -122,6 +153,7 @@ private:
     Output& out_;
     const Settings& settings_;
     int copies_;
+    PageRange range_;
     uint8_t* buffer_;
     size_t bytes_;
     bool failed_ = false;
@@ -199,7 +231,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     }
     log.flush();
 
-    LabelSink labels(job, out, settings, copies, page.get(), memory.pageBuffer);
+    LabelSink labels(job, out, settings, copies, documentPageRange(job), page.get(), memory.pageBuffer);
     std::string reason;
     bool rendered = false;
     if (testLabel) {

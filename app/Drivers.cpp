@@ -7,6 +7,7 @@
 #include "app/DeviceId.h"
 #include "app/DocumentJob.h"
 #include "app/DitherMatrix.h"
+#include "app/EverywhereAttributes.h"
 #include "app/IppSettings.h"
 #include "app/Media.h"
 #include "app/RasterJob.h"
@@ -85,6 +86,10 @@ ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
 
     ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-darkness-default", darknessDefault);
     ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-speed-default", speedDefault);
+    if (!addEverywhereAttributes(attrs)) {
+        ippDelete(attrs);
+        return nullptr;
+    }
     return attrs;
 }
 

@@ -24,14 +24,22 @@ constexpr void append(MediaName& name, size_t& at, std::string_view text)
     }
 }
 
+// The name part of a PWG media name holds no dot: "1.5" is written "1p5".
+constexpr void appendNamePart(MediaName& name, size_t& at, std::string_view text)
+{
+    for (char c : text) {
+        name[at++] = c == '.' ? 'p' : c;
+    }
+}
+
 constexpr MediaName labelName(std::string_view width, std::string_view length)
 {
     MediaName name{};
     size_t at = 0;
     append(name, at, "oe_");
-    append(name, at, width);
+    appendNamePart(name, at, width);
     append(name, at, "x");
-    append(name, at, length);
+    appendNamePart(name, at, length);
     append(name, at, "-label_");
     append(name, at, width);
     append(name, at, "x");
@@ -53,7 +61,7 @@ constexpr std::array<MediaName, kStandardSizeCount> standardNames()
 }
 }  // namespace detail
 
-// "oe_1.5x1-label_1.5x1in" ... "oe_4x12-label_4x12in"; index = size number.
+// "oe_1p5x1-label_1.5x1in" ... "oe_4x12-label_4x12in"; index = size number.
 inline constexpr std::array<MediaName, kStandardSizeCount> kStandardMediaNames = detail::standardNames();
 inline constexpr int32_t kDefaultSizeNumber = 51;  // 4 x 6 in
 
@@ -96,3 +104,4 @@ constexpr SizeHmm standardSizeHmm(size_t number)
 static_assert(standardSizeHmm(0).width == 3810 && standardSizeHmm(0).length == 2540);
 static_assert(standardSizeHmm(51).width == 10160 && standardSizeHmm(51).length == 15240);
 static_assert(std::string_view(kStandardMediaNames[51].data()) == "oe_4x6-label_4x6in");
+static_assert(std::string_view(kStandardMediaNames[1].data()) == "oe_1p5x1p5-label_1.5x1.5in");

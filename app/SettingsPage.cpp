@@ -7,6 +7,7 @@
 
 #include "app/Drivers.h"
 #include "app/IppSettings.h"
+#include "app/WebAccess.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ bool settingsPage(pappl_client_t* client, void* data)
     if (printer == nullptr) {
         return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
     }
-    if (!papplClientHTMLAuthorize(client)) {
+    if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
         return true;
     }
     const char* status = nullptr;

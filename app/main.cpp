@@ -12,15 +12,21 @@
 
 #include <pappl/pappl.h>
 
+#include "app/AddPrinterPage.h"
+#include "app/Devices.h"
 #include "app/DocumentJob.h"
 #include "app/Drivers.h"
 #include "app/SettingsPage.h"
+#include "app/WebAccess.h"
 
 namespace {
 
 constexpr char kAppName[] = "tavelin-printer-app";
 constexpr char kVersion[] = "1.0.1";
 constexpr int kDefaultPort = 8631;
+// The state folder of root's sub-commands and of the systemd service
+// (StateDirectory=tavelin-printer-app).
+constexpr char kServiceStateDir[] = "/var/lib/tavelin-printer-app";
 
 // What the system callback needs; owned by main() for the whole run.
 struct AppContext {
@@ -32,6 +38,7 @@ struct AppContext {
     std::string speedFile;     // print-speed-default of every printer
     pappl_pr_driver_t* drivers = nullptr;
     int numDrivers = 0;
+    DriverList driverList;     // for the Add Printer page
     bool keepsState = false;   // a server with a state file
     unsigned long savedJobs = 0;  // job signature at the last save
 };
@@ -58,7 +65,9 @@ bool chooseStateDir(AppContext* context)
             return false;
         }
     } else if (getuid() == 0) {
-        context->stateDir = "/var/lib/tavelin-printer-app";
+        // The service's folder: root's sub-commands find its socket there.
+        context->stateDir = kServiceStateDir;
+        setenv("SNAP_COMMON", kServiceStateDir, 1);
         if (!makeDirectory(context->stateDir)) {
             return false;
         }
@@ -74,6 +83,10 @@ bool chooseStateDir(AppContext* context)
             return false;
         }
     }
+    // libpappl puts a server's temporary files, and the domain socket of a
+    // server not run as root, in TMPDIR: the state folder, for the server
+    // and for the sub-commands that look for its socket.
+    setenv("TMPDIR", context->stateDir.c_str(), 1);
     context->stateFile = context->stateDir + "/tavelin-printer-app.state";
     context->spoolDir = context->stateDir + "/spool";
     context->logFile = context->stateDir + "/tavelin-printer-app.log";
@@ -246,9 +259,18 @@ bool tick(pappl_system_t* system, void* data)
     return true;
 }
 
+// Runs before libpappl adds the printer's own pages: the guarded ones come
+// first and stay.
 void printerCreated(pappl_printer_t* printer, void*)
 {
+    guardPrinterPages(printer);
     addSettingsPage(printer);
+}
+
+bool isLoopbackName(const char* host)
+{
+    return host == nullptr || strcmp(host, "localhost") == 0 || strncmp(host, "127.", 4) == 0 ||
+           strcmp(host, "::1") == 0 || strcmp(host, "[::1]") == 0;
 }
 
 pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
@@ -264,10 +286,33 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
         fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
         return nullptr;
     }
+    if (authService != nullptr && *authService == '\0') {
+        authService = nullptr;
+    }
+    // With an authentication service, clients on other machines send their
+    // passwords: libpappl then wants TLS. Its keys go to $HOME/.cups/ssl, or
+    // as root to /etc/cups/ssl, the system cupsd's folder: the application
+    // keeps them in its state folder and does not run TLS as root.
+    const bool tls = context->server && authService != nullptr && !isLoopbackName(host);
+    if (tls) {
+        if (geteuid() == 0) {
+            fprintf(stderr,
+                    "%s: auth-service on the network needs TLS, and as root libpappl keeps TLS keys in "
+                    "/etc/cups/ssl: run the server as its own user (the service does)\n",
+                    kAppName);
+            return nullptr;
+        }
+    }
+    if (context->server) {
+        // libcups makes $HOME/.cups (and keeps TLS keys there): in the state
+        // folder, like everything else the server writes. Before any thread.
+        setenv("HOME", context->stateDir.c_str(), 1);
+    }
+    const int tlsOption = tls ? 0 : PAPPL_SOPTIONS_NO_TLS;
 
     pappl_system_t* system = papplSystemCreate(
         static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
-                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | PAPPL_SOPTIONS_NO_TLS),
+                                      PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | tlsOption),
         "Tavelin Printer Application", port, nullptr, context->spoolDir.c_str(),
         logFile ? logFile : context->logFile.c_str(), logLevelOf(logLevel), authService, false);
     if (system == nullptr) {
@@ -282,12 +327,24 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     if (!context->server) {
         return system;  // "drivers" and the like: no state, no listeners
     }
+    const char* logTo = logFile ? logFile : context->logFile.c_str();
+    guardSystemPages(system, strcmp(logTo, "-") != 0 && strcmp(logTo, "syslog") != 0);
+    addAddPrinterPage(system, &context->driverList);
     // A server a sub-command starts for itself when none runs serves only
     // the domain socket; both kinds keep the state.
     if (cupsGetOption("private-server", numOptions, options) == nullptr) {
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
         if (!papplSystemAddListeners(system, host ? host : "localhost")) {
             fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
+            papplSystemDelete(system);
+            return nullptr;
+        }
+        // libpappl puts a server's domain socket in $SNAP_COMMON only for
+        // root; the service runs as its own user, whose socket root's
+        // sub-commands would not find. This one is where they look.
+        const std::string rootSocket = context->stateDir + "/" + kAppName + ".sock";
+        if (getuid() != 0 && !papplSystemAddListeners(system, rootSocket.c_str())) {
+            fprintf(stderr, "%s: cannot listen on %s\n", kAppName, rootSocket.c_str());
             papplSystemDelete(system);
             return nullptr;
         }
@@ -300,11 +357,12 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     return system;
 }
 
-bool isServerCommand(int argc, char* argv[])
+// The sub-command's name, or "" when none is given.
+const char* subCommandOf(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] != '-') {
-            return strcmp(argv[i], "server") == 0;
+            return argv[i];
         }
         if (strcmp(argv[i], "-o") == 0 || strcmp(argv[i], "-d") == 0 || strcmp(argv[i], "-m") == 0 ||
             strcmp(argv[i], "-v") == 0 || strcmp(argv[i], "-j") == 0 || strcmp(argv[i], "-u") == 0 ||
@@ -312,15 +370,19 @@ bool isServerCommand(int argc, char* argv[])
             ++i;  // the option's value
         }
     }
-    return false;
+    return "";
 }
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+    const char* subCommand = subCommandOf(argc, argv);
+    if (strcmp(subCommand, "devices") == 0) {
+        return listLocalDevices();  // libpappl's own looks for DNS-SD printers
+    }
     AppContext context;
-    context.server = isServerCommand(argc, argv);
+    context.server = strcmp(subCommand, "server") == 0;
     if (!chooseStateDir(&context)) {
         return 1;
     }
@@ -331,6 +393,7 @@ int main(int argc, char* argv[])
     }
     context.drivers = drivers.data();
     context.numDrivers = static_cast<int>(drivers.size());
+    context.driverList = {context.drivers, context.numDrivers};
     return papplMainloop(argc, argv, kVersion, nullptr, context.numDrivers, context.drivers, autoAddDriver,
                          driverCallback, nullptr, nullptr, systemCallback, nullptr, &context);
 }

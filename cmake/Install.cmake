@@ -28,8 +28,10 @@ install(TARGETS rastertoTvlLabel
   PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
               GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# A Debian package of the same files: cpack -G DEB in the build folder. Its
-# scripts restart cupsd, which reads MIME types only when it starts.
+# A Debian package of the same files, the printer application and its
+# systemd service included: cpack -G DEB in the build folder. Its scripts
+# restart cupsd, which reads MIME types only when it starts, and tell
+# systemd about the service.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavelin-label-driver)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -41,5 +43,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${PROJECT_SOURCE_DIR}/cmake/deb/postinst
+  ${PROJECT_SOURCE_DIR}/cmake/deb/prerm
   ${PROJECT_SOURCE_DIR}/cmake/deb/postrm)
 include(CPack)

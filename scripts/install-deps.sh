@@ -8,7 +8,11 @@
 #                                       benchmark's (scripts/bench-app.sh)
 set -eu
 
-# One package per line; keep the reason next to it.
+# One package per line; keep the reason next to it. Reasons for the later
+# additions:
+#   python3   tests/app/png-ink.py counts the ink on labels printed through CUPS
+#   iproute2  `ip` gives tests/app/app-network.sh's private namespace a
+#             second address, a client from "another machine"
 PACKAGES="
 build-essential
 cmake
@@ -32,6 +36,8 @@ clang
 libclang-rt-14-dev
 valgrind
 libbenchmark-dev
+python3
+iproute2
 "
 
 # Only for scripts/bench-app.sh, never in CI: Debian's lprint package also

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/render/Pdf.h"
+#include "app/render/PdfProcess.h"
 #include "app/render/Writer.h"
 
 bool documentKindForMime(const char* mimeType, DocumentKind* kind)
@@ -50,7 +50,7 @@ bool renderDocument(DocumentKind kind, const DocumentInput& input, const LabelGe
             return false;
         }
         if (kind == DocumentKind::Pdf) {
-            return renderPdf(input, &writer, reason);
+            return renderPdfInHelper(input, &writer, reason);
         }
         return renderImage(kind, input, &writer, reason);
     } catch (...) {

@@ -71,6 +71,8 @@ jpeg-copies|jpeg|image/jpeg|left|1|3|
 pdf-one-page|pdf-1|application/pdf|left|1|1|
 pdf-three-pages|pdf-3|application/pdf|left|3|1|
 pdf-copies|pdf-3|application/pdf|left|3|3|
+pdf-page-two|pdf-3|application/pdf|left|1|1|-d ranges=2-2
+pdf-pages-two-on|pdf-3|application/pdf|left|2|1|-d ranges=2-9
 pdf-at-300dpi|pdf-1|application/pdf|left|1|1|-d resolution=300dpi
 CASES
 # A document's resolution is the job's printer-resolution, else the

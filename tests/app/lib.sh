@@ -43,7 +43,9 @@ pass() {
     echo "ok: $*"
 }
 
-# start_server [WRAPPER...]: starts the server on a free loopback port,
+# start_server [WRAPPER...]: starts the server on a free loopback port
+# (listening on $LISTEN, default localhost; more -o options in
+# $SERVER_OPTIONS),
 # waits until it answers IPP. Tries a few ports.
 start_server() {
     tries=0
@@ -51,8 +53,8 @@ start_server() {
         STARTS=$((${STARTS:-0} + 1))
         LOG="$WORK/server-$STARTS.log"
         PORT=$((20000 + ($$ * 7 + tries * 131) % 30000))
-        "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost -o log-level=debug \
-            -o log-file="$LOG" >>"$WORK/server.out" 2>&1 &
+        "$@" "$APP" server -o server-port="$PORT" -o listen-hostname="${LISTEN:-localhost}" -o log-level=debug \
+            -o log-file="$LOG" ${SERVER_OPTIONS:-} >>"$WORK/server.out" 2>&1 &
         SERVER_PID=$!
         waited=0
         while [ $waited -lt 600 ] && kill -0 "$SERVER_PID" 2>/dev/null; do

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
@@ -71,6 +72,39 @@ TEST_P(PdfPages, OneLabelPerPage)
 
 INSTANTIATE_TEST_SUITE_P(Render, PdfPages, testing::ValuesIn(kPdfCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The PDF renderer is a program of its own: when it cannot start, or ends
+// without finishing the document, the document fails with the reason and
+// the server goes on.
+TEST(Render, PdfRendererThatFailsGivesTheReason)
+{
+    TempDir dir;
+    const std::string path = dir.file("in.pdf");
+    ASSERT_TRUE(writeFile(path, makePdf({box(0, 0, 9, 9)}, 144, 72)));
+    const std::string crash = dir.file("crash.sh");
+    ASSERT_TRUE(writeFile(crash, "#!/bin/sh\nkill -SEGV $$\n"));
+    chmod(crash.c_str(), 0755);
+    struct Case {
+        std::string renderer;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"/nonexistent/tavelin-pdf-render", "cannot start the PDF renderer /nonexistent/tavelin-pdf-render"},
+        {"/bin/false", "the PDF renderer ended early (status 1)"},
+        {crash, "the PDF renderer ended on signal 11"},
+    };
+    const std::string real = getenv("TVL_PDF_RENDERER") != nullptr ? getenv("TVL_PDF_RENDERER") : "";
+    for (const Case& c : cases) {
+        setenv("TVL_PDF_RENDERER", c.renderer.c_str(), 1);
+        KeepPages sink;
+        std::string reason;
+        EXPECT_FALSE(renderDocument(DocumentKind::Pdf, DocumentInput{path.c_str(), -1}, {200, 100, 100, 3},
+                                    ditherMatrix(), sink, &reason));
+        EXPECT_EQ(reason.rfind(c.reason, 0), 0u) << reason;
+        EXPECT_TRUE(sink.labels.empty());
+    }
+    setenv("TVL_PDF_RENDERER", real.c_str(), 1);
+}
 
 TEST(Render, SinkStopsAPdfAfterItsFirstLabel)
 {
