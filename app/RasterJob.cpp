@@ -35,8 +35,13 @@ struct RasterJob {
     bool setupSent = false;
     unsigned resolution = 0;          // of the first page
     cups_page_header_t label{};       // the page as the printer gets it
-    std::unique_ptr<uint8_t[], FreeBytes> page;
-    size_t pageBytes = 0;
+    // The label goes out a band at a time, as its lines come in: only one
+    // band of dithered rows is held.
+    std::unique_ptr<uint8_t[], FreeBytes> band;
+    size_t bandBytes = 0;
+    BandedPage banded;
+    uint32_t rowsFilled = 0;          // label rows dithered into bands so far
+    unsigned page = 0;                // the page in hand
     uint32_t clientWidth = 0;         // pixels in each line libpappl hands over
     uint32_t clientHeight = 0;        // lines the page's header announces
     uint32_t lines = 0;               // lines delivered so far
@@ -99,7 +104,7 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
     return true;
 }
 
-// Sizes the label's page buffer for the job's settings.
+// Sizes the band buffer for the job's label.
 bool preparePage(RasterJob* state, char* message, size_t size)
 {
     cups_page_header_t& label = state->label;
@@ -110,19 +115,31 @@ bool preparePage(RasterJob* state, char* message, size_t size)
     label.cupsBitsPerColor = 1;
     label.cupsBytesPerLine = (label.cupsWidth + 7) / 8;
     label.HWResolution[0] = label.HWResolution[1] = state->resolution;
-    PageMemory memory{};
-    if (state->settings.widthDot <= 0 || state->settings.lengthDot <= 0 ||
-        !pageMemoryFor(label, 0, &memory)) {
+    if (state->settings.widthDot <= 0 || state->settings.lengthDot <= 0) {
         snprintf(message, size, "The label of %d x %d dots cannot be printed", state->settings.widthDot,
                  state->settings.lengthDot);
         return false;
     }
-    state->page.reset(static_cast<uint8_t*>(calloc(memory.pageBuffer, 1)));
-    if (!state->page) {
-        snprintf(message, size, "Not enough memory for a label (%zu bytes)", memory.pageBuffer);
+    const size_t bandBytes = static_cast<size_t>(label.cupsBytesPerLine) * command::kMaxBandRows;
+    state->band.reset(static_cast<uint8_t*>(calloc(bandBytes, 1)));
+    if (!state->band) {
+        snprintf(message, size, "Not enough memory for a band of the label (%zu bytes)", bandBytes);
         return false;
     }
-    state->pageBytes = memory.pageBuffer;
+    state->bandBytes = bandBytes;
+    return true;
+}
+
+// Sends the band of dithered rows held, `rows` of them, and clears it.
+bool sendHeldBand(pappl_job_t* job, RasterJob* state, uint32_t rows, unsigned page)
+{
+    const PageResult sent = sendBand(state->out, &state->banded, state->band.get(), rows);
+    memset(state->band.get(), 0, state->bandBytes);
+    if (!sent.printed()) {
+        char message[256];
+        describePageError(sent, static_cast<int>(page), message, sizeof(message));
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
     return true;
 }
 
@@ -180,7 +197,15 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
     }
 
-    memset(state->page.get(), 0, state->pageBytes);
+    memset(state->band.get(), 0, state->bandBytes);
+    state->rowsFilled = 0;
+    const PageResult begun = beginBandedPage(state->out, &state->banded, state->label.cupsHeight,
+                                             state->label.cupsBytesPerLine, state->settings);
+    if (!begun.printed()) {
+        describePageError(begun, static_cast<int>(page), message, sizeof(message));
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+    }
+    state->page = page;
     state->clientWidth = h.cupsWidth;
     state->clientHeight = h.cupsHeight;
     state->lines = 0;
@@ -193,7 +218,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
 bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line)
 {
     RasterJob* state = stateOf(job);
-    if (state == nullptr || !state->page) {
+    if (state == nullptr || !state->band) {
         return false;
     }
     ++state->lines;
@@ -201,16 +226,27 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     if (y >= label.cupsHeight || y >= state->clientHeight) {
         return true;  // below the label: cropped
     }
+    if (y != state->rowsFilled) {
+        char message[128];
+        snprintf(message, sizeof(message), "Page %u: line %u came after line %u", state->page, y,
+                 state->rowsFilled);
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
+    }
     // Columns past the label are cropped; a narrower page leaves white.
     const size_t width = state->clientWidth < label.cupsWidth ? state->clientWidth : label.cupsWidth;
-    ditherRow(line, width, y, state->matrix, state->page.get() + static_cast<size_t>(y) * label.cupsBytesPerLine);
+    const uint32_t inBand = y - state->banded.nextRow;
+    ditherRow(line, width, y, state->matrix, state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine);
+    ++state->rowsFilled;
+    if (inBand + 1 == command::kMaxBandRows) {
+        return sendHeldBand(job, state, command::kMaxBandRows, state->page);
+    }
     return true;
 }
 
 bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page)
 {
     RasterJob* state = stateOf(job);
-    if (state == nullptr || !state->page) {
+    if (state == nullptr || !state->band) {
         return false;
     }
     if (papplJobIsCanceled(job)) {
@@ -222,9 +258,16 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
                  state->lines, state->clientHeight);
         return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
     }
-    cups_page_header_t header = state->label;
-    const PageResult result = sendPage(state->out, std::span<uint8_t>(state->page.get(), state->pageBytes), &header,
-                                       state->settings, state->copies);
+    // The rest of the label: the rows held, and white below a shorter page.
+    const uint32_t height = state->label.cupsHeight;
+    while (state->banded.nextRow < height) {
+        const uint32_t left = height - state->banded.nextRow;
+        const uint32_t rows = left < command::kMaxBandRows ? left : command::kMaxBandRows;
+        if (!sendHeldBand(job, state, rows, page)) {
+            return false;
+        }
+    }
+    const PageResult result = endBandedPage(state->out, state->copies);
     state->log.flush();
     if (!result.printed()) {
         describePageError(result, static_cast<int>(page), message, sizeof(message));
@@ -232,8 +275,8 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
     }
     ++state->pages;
     state->labels += result.labels;
-    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Page %u sent: %u x %u dots, %d labels", page, header.cupsWidth,
-                header.cupsHeight, result.labels);
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Page %u sent: %u x %u dots, %d labels", page, state->label.cupsWidth,
+                height, result.labels);
     return true;
 }
 

@@ -114,6 +114,84 @@ void describePageError(const PageResult& result, int pageNumber, char* text, siz
     }
 }
 
+PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint32_t bytesPerLine,
+                           const Settings& settings)
+{
+    if (settings.rotation == 1 || settings.rotation == 3) {
+        return failed(PageError::CannotTurn);  // a quarter turn needs the whole page: sendPage
+    }
+    writePrinter(out, command::kOrientationTop);
+    if (settings.rotation == 2) {
+        rotate180Degree(out);
+    }
+    page->rows = static_cast<int32_t>(height);
+    page->bytesPerLine = bytesPerLine;
+    page->compressed = settings.compressed == 1;
+    page->nextRow = 0;
+    page->packedLength = 0;
+    return PageResult{};
+}
+
+PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t rows)
+{
+    const uint32_t startRow = page->nextRow;
+    const uint32_t bytesPerLine = page->bytesPerLine;
+    const int64_t remaining = page->rows - startRow - rows;
+    const size_t bandBytes = static_cast<size_t>(rows) * bytesPerLine;
+    if (page->compressed) {
+        const size_t worst = rleMaxEncodedSize(bandBytes);
+        if (page->packedSize < worst) {
+            page->packed = allocateBytes(worst, false);
+            page->packedSize = page->packed ? worst : 0;
+            if (!page->packed) {
+                logSystemError(out, kAllocationError, errno);
+                return failed(PageError::NoMemory, worst);
+            }
+        }
+        logf(out,
+             "TAVELIN Label Driver DEBUG MSG : printPage() comp : hieght = %d, p_height = %d, "
+             "bytesPerLine = %d\n",
+             static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
+        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : start_height = %d\n",
+             static_cast<int>(startRow));
+        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : compDataLen = %d\n",
+             static_cast<int>(page->packedLength));
+        page->packedLength = RLECompression(out, band, page->packed.get(), rows, bytesPerLine);
+        const auto head = compressedBandHead(startRow, bytesPerLine, rows);
+        out.printer.write(head);
+        out.printer.write(std::span<const uint8_t>(page->packed.get(), page->packedLength));
+        if (!out.printer.flush()) {
+            return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+        }
+    } else {
+        const auto head = rawBandHead(startRow, bytesPerLine, rows);
+        out.printer.write(head);
+        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = %d, bytesPerLine = %d\n",
+             static_cast<int>(rows), static_cast<int>(bytesPerLine));
+        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = %d\n", static_cast<int>(startRow));
+        out.printer.write(std::span<const uint8_t>(band, bandBytes));
+        if (!out.printer.flush()) {
+            return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+        }
+        logf(out, "TAVELIN Label Driver DEBUG MSG: printPage() : i = %d\n", static_cast<int>(bandBytes));
+    }
+    page->nextRow = startRow + rows;
+    return PageResult{};
+}
+
+PageResult endBandedPage(Output& out, int32_t copies)
+{
+    writePrintCommand(out, copies);
+    // The page is whole: it goes to the printer now, not with the next
+    // page's first band.
+    if (!out.printer.flush()) {
+        return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+    }
+    PageResult result;
+    result.labels = command::labelsPrinted(copies);
+    return result;
+}
+
 PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
                     int32_t copies)
 {
@@ -124,71 +202,22 @@ PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* he
         return quarterTurn && !turnable ? failed(PageError::CannotTurn) : failed(PageError::NoMemory, turnScratch);
     }
 
-    // After a quarter turn the header describes the turned page.
-    const uint32_t height = header->cupsHeight;
-    const uint32_t bytesPerLine = header->cupsBytesPerLine;
-    const bool compressed = settings.compressed == 1;
-    ByteBuffer packed;
-    size_t packedLength = 0;
-
-    int64_t remaining = static_cast<int32_t>(height);
-    uint32_t startRow = 0;
-    while (remaining > 0) {
-        const uint32_t rows = remaining > command::kMaxBandRows ? command::kMaxBandRows
-                                                                : static_cast<uint32_t>(remaining);
-        remaining -= rows;
-        const uint8_t* band = page.data() + static_cast<size_t>(startRow) * bytesPerLine;
-        const size_t bandBytes = static_cast<size_t>(rows) * bytesPerLine;
-
-        if (compressed) {
-            if (!packed) {
-                // The first band is the page's largest: its worst case fits every band.
-                packed = allocateBytes(rleMaxEncodedSize(bandBytes), true);
-                if (!packed) {
-                    logSystemError(out, kAllocationError, errno);
-                    return failed(PageError::NoMemory, rleMaxEncodedSize(bandBytes));
-                }
-            }
-            logf(out,
-                 "TAVELIN Label Driver DEBUG MSG : printPage() comp : hieght = %d, p_height = %d, "
-                 "bytesPerLine = %d\n",
-                 static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
-            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : start_height = %d\n",
-                 static_cast<int>(startRow));
-            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : compDataLen = %d\n",
-                 static_cast<int>(packedLength));
-            packedLength = RLECompression(out, band, packed.get(), rows, bytesPerLine);
-            const auto head = compressedBandHead(startRow, bytesPerLine, rows);
-            out.printer.write(head);
-            out.printer.write(std::span<const uint8_t>(packed.get(), packedLength));
-            if (!out.printer.flush()) {
-                return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
-            }
-        } else {
-            const auto head = rawBandHead(startRow, bytesPerLine, rows);
-            out.printer.write(head);
-            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = %d, bytesPerLine = %d\n",
-                 static_cast<int>(rows), static_cast<int>(bytesPerLine));
-            logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = %d\n",
-                 static_cast<int>(startRow));
-            out.printer.write(std::span<const uint8_t>(band, bandBytes));
-            if (!out.printer.flush()) {
-                return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
-            }
-            logf(out, "TAVELIN Label Driver DEBUG MSG: printPage() : i = %d\n", static_cast<int>(bandBytes));
+    // After a quarter turn the header describes the turned page; its
+    // orientation command is out, so the bands follow as for any page.
+    BandedPage banded;
+    banded.rows = static_cast<int32_t>(header->cupsHeight);
+    banded.bytesPerLine = header->cupsBytesPerLine;
+    banded.compressed = settings.compressed == 1;
+    while (banded.rows - banded.nextRow > 0) {
+        const int64_t left = banded.rows - banded.nextRow;
+        const uint32_t rows = left > command::kMaxBandRows ? command::kMaxBandRows : static_cast<uint32_t>(left);
+        const PageResult sent =
+            sendBand(out, &banded, page.data() + static_cast<size_t>(banded.nextRow) * banded.bytesPerLine, rows);
+        if (!sent.printed()) {
+            return sent;
         }
-        startRow += rows;
     }
-
-    writePrintCommand(out, copies);
-    // The page is whole: it goes to the printer now, not with the next
-    // page's first band.
-    if (!out.printer.flush()) {
-        return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
-    }
-    PageResult result;
-    result.labels = command::labelsPrinted(copies);
-    return result;
+    return endBandedPage(out, copies);
 }
 
 PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,

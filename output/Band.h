@@ -9,6 +9,7 @@
 
 #include <cups/raster.h>
 
+#include "output/Buffer.h"
 #include "output/Commands.h"
 #include "output/Sink.h"
 #include "settings/Settings.h"
@@ -60,6 +61,27 @@ bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemor
 // and the header), the bands, the print command with `copies`, and a flush.
 PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
                     int32_t copies);
+
+// A page sent band by band as its rows come in, for a page that needs no
+// quarter turn: beginBandedPage writes the orientation commands, each
+// sendBand one band of up to 200 rows (in order, every band but the last
+// one 200 rows), endBandedPage the print command. A BandedPage may serve
+// one page after another: beginBandedPage starts it afresh and keeps its
+// coding buffer.
+struct BandedPage {
+    int64_t rows = 0;           // the page's rows, cupsHeight read as signed
+    uint32_t bytesPerLine = 0;
+    bool compressed = false;    // settings.compressed == 1
+    uint32_t nextRow = 0;       // start row of the next band
+    size_t packedLength = 0;    // coded length of the page's previous band
+    ByteBuffer packed;          // the run-length coder's output
+    size_t packedSize = 0;
+};
+
+PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint32_t bytesPerLine,
+                           const Settings& settings);
+PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t rows);
+PageResult endBandedPage(Output& out, int32_t copies);
 
 // Reads one page's pixels from the raster stream, then sendPage. The
 // raster stream stays open.
