@@ -15,10 +15,24 @@ struct IppDelete {
 };
 using IppPtr = std::unique_ptr<ipp_t, IppDelete>;
 
+// The printer's driver attributes, copied from it only when a vendor value
+// is not among the job's options (the copy holds the whole media database).
+struct DriverAttributes {
+    pappl_printer_t* printer;
+    IppPtr attrs;
+    ipp_t* get()
+    {
+        if (!attrs) {
+            attrs.reset(papplPrinterGetDriverAttributes(printer));
+        }
+        return attrs.get();
+    }
+};
+
 // The text of one vendor value: the job's own, else the printer's
 // NAME-default, else nullptr. Integers are written into `buffer`.
-const char* vendorValue(const pappl_pr_options_t* options, ipp_t* driverAttrs, const char* name, char* buffer,
-                        size_t size)
+const char* vendorValue(const pappl_pr_options_t* options, DriverAttributes* driverAttrs, const char* name,
+                        char* buffer, size_t size)
 {
     const char* value = cupsGetOption(name, options->num_vendor, options->vendor);
     if (value != nullptr) {
@@ -26,7 +40,8 @@ const char* vendorValue(const pappl_pr_options_t* options, ipp_t* driverAttrs, c
     }
     char defaultName[64];
     snprintf(defaultName, sizeof(defaultName), "%s-default", name);
-    ipp_attribute_t* attr = driverAttrs ? ippFindAttribute(driverAttrs, defaultName, IPP_TAG_ZERO) : nullptr;
+    ipp_t* attrs = driverAttrs->get();
+    ipp_attribute_t* attr = attrs ? ippFindAttribute(attrs, defaultName, IPP_TAG_ZERO) : nullptr;
     if (attr == nullptr) {
         return nullptr;
     }
@@ -87,7 +102,7 @@ bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t re
         snprintf(message, size, "the printer's driver data cannot be read");
         return false;
     }
-    IppPtr driverAttrs(papplPrinterGetDriverAttributes(printer));
+    DriverAttributes driverAttrs{printer, nullptr};
 
     IppJob in;
     in.model = modelOfDriver(papplPrinterGetDriverName(printer));
@@ -104,13 +119,13 @@ bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t re
     in.copies = options->copies;
 
     char tearOff[32], cutPeriod[32], xMargin[32], yMargin[32], thermal[64], compression[64];
-    in.tearOffOffset = vendorValue(options, driverAttrs.get(), vendor::kTearOffOffset, tearOff, sizeof(tearOff));
-    in.cutPeriod = vendorValue(options, driverAttrs.get(), vendor::kCutPeriod, cutPeriod, sizeof(cutPeriod));
-    in.horizontalMargin = vendorValue(options, driverAttrs.get(), vendor::kHorizontalMargin, xMargin, sizeof(xMargin));
-    in.verticalMargin = vendorValue(options, driverAttrs.get(), vendor::kVerticalMargin, yMargin, sizeof(yMargin));
-    in.thermalMode = vendorValue(options, driverAttrs.get(), vendor::kThermalMode, thermal, sizeof(thermal));
+    in.tearOffOffset = vendorValue(options, &driverAttrs, vendor::kTearOffOffset, tearOff, sizeof(tearOff));
+    in.cutPeriod = vendorValue(options, &driverAttrs, vendor::kCutPeriod, cutPeriod, sizeof(cutPeriod));
+    in.horizontalMargin = vendorValue(options, &driverAttrs, vendor::kHorizontalMargin, xMargin, sizeof(xMargin));
+    in.verticalMargin = vendorValue(options, &driverAttrs, vendor::kVerticalMargin, yMargin, sizeof(yMargin));
+    in.thermalMode = vendorValue(options, &driverAttrs, vendor::kThermalMode, thermal, sizeof(thermal));
     in.bandCompression =
-        vendorValue(options, driverAttrs.get(), vendor::kBandCompression, compression, sizeof(compression));
+        vendorValue(options, &driverAttrs, vendor::kBandCompression, compression, sizeof(compression));
 
     Settings s{};
     if (!settingsFromIpp(in, &s, message, size)) {

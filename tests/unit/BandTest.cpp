@@ -207,4 +207,47 @@ TEST(SendPage, FailureReasons)
     }
 }
 
+// The printer application sends a label band by band as its lines come
+// in, with one BandedPage for page after page: the printer must get the
+// same bytes as from the whole page, whatever the band sizes of the page
+// before (a short page first, then a taller one, whose first band needs
+// a larger coding buffer).
+TEST(SendPage, BandByBandGivesTheWholePagesBytes)
+{
+    const uint32_t bytesPerLine = 3;
+    std::vector<std::vector<uint8_t>> pages;
+    for (uint32_t rows : {5u, 450u, 200u}) {
+        std::vector<uint8_t> page(rows * bytesPerLine);
+        for (size_t i = 0; i < page.size(); ++i) {
+            page[i] = static_cast<uint8_t>(i % 7 == 0 ? 0x5A : i % 5 < 2 ? 0xFF : 0x00);
+        }
+        pages.push_back(page);
+    }
+    for (int32_t compressed : {0, 1}) {
+        Settings settings{};
+        settings.compressed = compressed;
+        StringOutput whole;
+        StringOutput banded;
+        BandedPage state;
+        for (std::vector<uint8_t> page : pages) {
+            const uint32_t rows = static_cast<uint32_t>(page.size() / bytesPerLine);
+            cups_page_header_t header{};
+            header.cupsWidth = 24;
+            header.cupsHeight = rows;
+            header.cupsBitsPerPixel = 1;
+            header.cupsBytesPerLine = bytesPerLine;
+            ASSERT_TRUE(sendPage(whole.out, page, &header, settings, 2).printed());
+
+            ASSERT_TRUE(beginBandedPage(banded.out, &state, rows, bytesPerLine, settings).printed());
+            for (uint32_t start = 0; start < rows; start += 200) {
+                const uint32_t n = rows - start < 200 ? rows - start : 200;
+                ASSERT_TRUE(sendBand(banded.out, &state, page.data() + start * bytesPerLine, n).printed());
+            }
+            ASSERT_TRUE(endBandedPage(banded.out, 2).printed());
+        }
+        EXPECT_EQ(hexBytes(banded.printer.bytes), hexBytes(whole.printer.bytes)) << "compressed " << compressed;
+        EXPECT_EQ(banded.log.text, whole.log.text) << "compressed " << compressed;
+    }
+}
+
 }  // namespace
