@@ -98,3 +98,21 @@ FdCloser::~FdCloser()
         close(fd);
     }
 }
+
+bool decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
+                 PageSink* stop, GrayImage* out, std::string* reason) noexcept
+{
+    try {
+        if (!checkLabel(label, reason)) {
+            return false;
+        }
+        FdCloser fd{openInput(input, reason)};
+        if (fd.fd < 0) {
+            return false;
+        }
+        return decodeFd(fd.fd, label, stop, out, reason);
+    } catch (...) {
+        *reason = std::string(format) + ": out of memory";
+        return false;
+    }
+}

@@ -51,6 +51,13 @@ bool decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink
 // a reason on failure.
 int openInput(const DocumentInput& input, std::string* reason);
 
+// One image decoder's entry, shared by PNG and JPEG: checks the label, opens
+// the input and hands its descriptor to `decodeFd`; an allocation failure
+// becomes "<format>: out of memory".
+using DecodeFd = bool (*)(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason);
+bool decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
+                 PageSink* stop, GrayImage* out, std::string* reason) noexcept;
+
 // Closes a descriptor on every path out.
 struct FdCloser {
     int fd = -1;

@@ -256,19 +256,7 @@ bool decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage*
 }  // namespace
 
 bool decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
-                std::string* reason) noexcept
+               std::string* reason) noexcept
 {
-    try {
-        if (!checkLabel(label, reason)) {
-            return false;
-        }
-        FdCloser fd{openInput(input, reason)};
-        if (fd.fd < 0) {
-            return false;
-        }
-        return decodeJpegFd(fd.fd, label, stop, out, reason);
-    } catch (...) {
-        *reason = "JPEG: out of memory";
-        return false;
-    }
+    return decodeInput("JPEG", decodeJpegFd, input, label, stop, out, reason);
 }

@@ -187,17 +187,5 @@ bool decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* 
 bool decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
                std::string* reason) noexcept
 {
-    try {
-        if (!checkLabel(label, reason)) {
-            return false;
-        }
-        FdCloser fd{openInput(input, reason)};
-        if (fd.fd < 0) {
-            return false;
-        }
-        return decodePngFd(fd.fd, label, stop, out, reason);
-    } catch (...) {
-        *reason = "PNG: out of memory";
-        return false;
-    }
+    return decodeInput("PNG", decodePngFd, input, label, stop, out, reason);
 }
