@@ -45,6 +45,10 @@ struct RasterJob {
     uint32_t clientWidth = 0;         // pixels in each line libpappl hands over
     uint32_t clientHeight = 0;        // lines the page's header announces
     uint32_t lines = 0;               // lines delivered so far
+    // A line's band could not be sent, or a line came out of order: the
+    // job is failed with the reason and no more lines are coded. (libpappl
+    // goes on handing lines over whatever rasterWriteLine returns.)
+    bool stopped = false;
     const DitherMatrix* matrix = nullptr;
     int copies = 1;                   // the print command's count
     unsigned pages = 0;
@@ -218,7 +222,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
 bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line)
 {
     RasterJob* state = stateOf(job);
-    if (state == nullptr || !state->band) {
+    if (state == nullptr || !state->band || state->stopped) {
         return false;
     }
     ++state->lines;
@@ -230,6 +234,7 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
         char message[128];
         snprintf(message, sizeof(message), "Page %u: line %u came after line %u", state->page, y,
                  state->rowsFilled);
+        state->stopped = true;
         return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
     }
     // Columns past the label are cropped; a narrower page leaves white.
@@ -237,8 +242,9 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     const uint32_t inBand = y - state->banded.nextRow;
     ditherRow(line, width, y, state->matrix, state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine);
     ++state->rowsFilled;
-    if (inBand + 1 == command::kMaxBandRows) {
-        return sendHeldBand(job, state, command::kMaxBandRows, state->page);
+    if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state, command::kMaxBandRows, state->page)) {
+        state->stopped = true;  // nextRow stays: a later line would land past the band
+        return false;
     }
     return true;
 }
@@ -246,8 +252,8 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
 bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned page)
 {
     RasterJob* state = stateOf(job);
-    if (state == nullptr || !state->band) {
-        return false;
+    if (state == nullptr || !state->band || state->stopped) {
+        return false;  // the reason is set already
     }
     if (papplJobIsCanceled(job)) {
         return false;
