@@ -2,6 +2,7 @@
 // that system keeps its state.
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -377,6 +378,10 @@ const char* subCommandOf(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
+    // A printer that closes its connection would otherwise end the server
+    // at the next write: libpappl writes to sockets without MSG_NOSIGNAL.
+    // The write fails with EPIPE instead and the job is aborted.
+    signal(SIGPIPE, SIG_IGN);
     const char* subCommand = subCommandOf(argc, argv);
     if (strcmp(subCommand, "devices") == 0) {
         return listLocalDevices();  // libpappl's own looks for DNS-SD printers
