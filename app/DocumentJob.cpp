@@ -32,9 +32,14 @@ struct FreeBytes {
 };
 
 // Fails the job: the reason goes to job-state-message and the log. The
-// filter then returns false and libpappl aborts the job.
+// filter then returns false and libpappl aborts the job. A cancelled job
+// keeps its own state and reasons.
 bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
 {
+    if (papplJobIsCanceled(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Canceled: %s", message);
+        return false;
+    }
     papplJobSetMessage(job, "%s", message);
     papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
@@ -92,9 +97,10 @@ PageRange documentPageRange(pappl_job_t* job)
 // left out.
 class LabelSink final : public PageSink {
 public:
-    LabelSink(pappl_job_t* job, Output& out, const Settings& settings, int copies, PageRange range, uint8_t* buffer,
-              size_t bytes)
-        : job_(job), out_(out), settings_(settings), copies_(copies), range_(range), buffer_(buffer), bytes_(bytes)
+    LabelSink(pappl_job_t* job, Output& out, const DeviceSink& device, const Settings& settings, int copies,
+              PageRange range, uint8_t* buffer, size_t bytes)
+        : job_(job), out_(out), device_(device), settings_(settings), copies_(copies), range_(range),
+          buffer_(buffer), bytes_(bytes)
     {
     }
 
@@ -129,7 +135,7 @@ public:
             sendPage(out_, std::span<uint8_t>(buffer_, bytes_), &header, settings_, copies_);
         out_.log.flush();
         if (!result.printed()) {
-            describePageError(result, static_cast<int>(number), message_, sizeof(message_));
+            describeJobPageError(result, number, device_, message_, sizeof(message_));
             failed_ = true;
             return false;
         }
@@ -151,6 +157,7 @@ public:
 private:
     pappl_job_t* job_;
     Output& out_;
+    const DeviceSink& device_;
     const Settings& settings_;
     int copies_;
     PageRange range_;
@@ -188,7 +195,8 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
                     "printer-resolution: this printer prints at 203, 300 or 600 dpi");
     }
     Settings settings{};
-    if (!jobSettings(job, options.get(), dpi, &settings, message, sizeof(message))) {
+    int32_t writeTimeout = 0;
+    if (!jobSettings(job, options.get(), dpi, &settings, &writeTimeout, message, sizeof(message))) {
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
     }
 
@@ -220,18 +228,17 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "orientation-requested %d (0 automatic), %s", geometry.orientation,
                 matrix ? "dithered" : "bi-level");
 
-    DeviceSink sink(device);
+    DeviceSink sink(job, device);
+    sink.watch(writeTimeout);
     JobLogSink log(job);
     Output out{sink, log, dotsPerMillimetre(settings.resolution)};
     if (primaryProcess(out, settings) != 0) {
-        char text[128];
-        snprintf(message, sizeof(message), "Cannot write to the printer: %s",
-                 strerror_r(sink.error(), text, sizeof(text)));
+        sink.describeError(message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     log.flush();
 
-    LabelSink labels(job, out, settings, copies, documentPageRange(job), page.get(), memory.pageBuffer);
+    LabelSink labels(job, out, sink, settings, copies, documentPageRange(job), page.get(), memory.pageBuffer);
     std::string reason;
     bool rendered = false;
     if (testLabel) {

@@ -66,6 +66,7 @@ ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
         {vendor::kCutPeriod, kCutPeriodRange, 1},
         {vendor::kHorizontalMargin, kMarginRange, 0},
         {vendor::kVerticalMargin, kMarginRange, 0},
+        {vendor::kWriteTimeout, kWriteTimeoutRange, kDefaultWriteTimeout},
     };
     char name[64];
     for (const IntegerVendor& v : integers) {
@@ -226,6 +227,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     data->vendor[data->num_vendor++] = vendor::kVerticalMargin;
     data->vendor[data->num_vendor++] = vendor::kThermalMode;
     data->vendor[data->num_vendor++] = vendor::kBandCompression;
+    data->vendor[data->num_vendor++] = vendor::kWriteTimeout;
 
     *attrs = driverAttributes(data->darkness_default, data->speed_default, nullptr);
     return *attrs != nullptr;

@@ -66,6 +66,12 @@ int32_t roundToPoints(int32_t hmm)
 
 }  // namespace
 
+bool writeTimeoutFromIpp(const char* text, int32_t* seconds, char* message, size_t size)
+{
+    return vendorInteger(text, vendor::kWriteTimeout, kWriteTimeoutRange, kDefaultWriteTimeout, seconds, message,
+                         size);
+}
+
 int32_t standardSizeFor(std::string_view name, int32_t widthHmm, int32_t lengthHmm)
 {
     for (size_t i = 0; i < kStandardMediaNames.size(); ++i) {

@@ -21,7 +21,8 @@ inline constexpr char kHorizontalMargin[] = "horizontal-margin"; // hundredths o
 inline constexpr char kVerticalMargin[] = "vertical-margin";     // hundredths of mm, 0..1000
 inline constexpr char kThermalMode[] = "thermal-mode";          // direct-thermal | thermal-transfer
 inline constexpr char kBandCompression[] = "band-compression";  // run-length | raw
-inline constexpr size_t kCount = 6;
+inline constexpr char kWriteTimeout[] = "write-timeout";        // seconds, 1..3600
+inline constexpr size_t kCount = 7;
 }  // namespace vendor
 
 struct IntRange {
@@ -37,6 +38,8 @@ inline constexpr IntRange kPrintDarknessRange = {-100, 100};
 inline constexpr IntRange kDarknessConfiguredRange = {0, 100};
 inline constexpr IntRange kPrintSpeedRange = {2540, 15240};  // 0 too: the printer's default
 inline constexpr int32_t kDefaultSpeedIps = 4;
+inline constexpr IntRange kWriteTimeoutRange = {1, 3600};
+inline constexpr int32_t kDefaultWriteTimeout = 60;
 
 // One job's attributes, each the job's own value or else the printer's
 // default. Vendor values are the texts IPP carried (nullptr when neither
@@ -66,6 +69,12 @@ struct IppJob {
 // left to the caller, rotation 0) and returns true; or returns false with a
 // one-line message naming the attribute and value that cannot print.
 bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_t size);
+
+// write-timeout: the seconds a network printer may take no data before its
+// job is aborted with "printer not responding". `text` is the job's or the
+// printer's value, nullptr for neither (60 s). false with a message naming
+// the value when it is not a whole number in 1..3600.
+bool writeTimeoutFromIpp(const char* text, int32_t* seconds, char* message, size_t size);
 
 // Standard size number of a PWG name, or else of a size within 0.1 mm of
 // one; -1 for none.

@@ -93,8 +93,17 @@ LabelMode labelModeOf(pappl_label_mode_t mode)
 
 }  // namespace
 
+bool jobWriteTimeout(pappl_job_t* job, const pappl_pr_options_t* options, int32_t* seconds, char* message,
+                     size_t size)
+{
+    DriverAttributes driverAttrs{papplJobGetPrinter(job), nullptr};
+    char text[32];
+    return writeTimeoutFromIpp(vendorValue(options, &driverAttrs, vendor::kWriteTimeout, text, sizeof(text)),
+                               seconds, message, size);
+}
+
 bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t resolution, Settings* settings,
-                 char* message, size_t size)
+                 int32_t* writeTimeout, char* message, size_t size)
 {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     pappl_pr_driver_data_t data;
@@ -127,8 +136,11 @@ bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t re
     in.bandCompression =
         vendorValue(options, &driverAttrs, vendor::kBandCompression, compression, sizeof(compression));
 
+    char timeout[32];
     Settings s{};
-    if (!settingsFromIpp(in, &s, message, size)) {
+    if (!settingsFromIpp(in, &s, message, size) ||
+        !writeTimeoutFromIpp(vendorValue(options, &driverAttrs, vendor::kWriteTimeout, timeout, sizeof(timeout)),
+                             writeTimeout, message, size)) {
         return false;
     }
     computeLabelSize(&s, dotsPerMillimetre(s.resolution));

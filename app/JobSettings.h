@@ -10,7 +10,11 @@
 #include "settings/Settings.h"
 
 // Fills *settings for the job at `resolution` dpi (the page's own), label
-// size in dots included. false with `message` naming the value that cannot
-// print.
+// size in dots included, and *writeTimeout with the job's write-timeout in
+// seconds. false with `message` naming the value that cannot print.
 bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t resolution, Settings* settings,
-                 char* message, size_t size);
+                 int32_t* writeTimeout, char* message, size_t size);
+
+// The job's write-timeout alone, for jobs that need no Settings.
+bool jobWriteTimeout(pappl_job_t* job, const pappl_pr_options_t* options, int32_t* seconds, char* message,
+                     size_t size);

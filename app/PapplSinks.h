@@ -2,28 +2,63 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <string_view>
 
 #include <pappl/pappl.h>
 
+#include "app/PapplPrivate.h"
+#include "app/WriteWatch.h"
+#include "output/Band.h"
 #include "output/Sink.h"
 
 // Writes go through libpappl's device buffer; the first failure, of a write
 // or of the buffer's flush, is kept and reported at every later flush.
+// Once watch() is called, the writes to a network printer are watched (see
+// WriteWatch.h) until the sink's end, which first hands the printer what
+// the device buffer still holds: libpappl would write it unwatched when it
+// closes the device.
 class DeviceSink final : public PrinterSink {
 public:
-    explicit DeviceSink(pappl_device_t* device) : device_(device) {}
+    DeviceSink(pappl_job_t* job, pappl_device_t* device) : job_(job), device_(device) {}
+    ~DeviceSink() override
+    {
+        if (watching_) {
+            flush();
+        }
+    }
+    DeviceSink(const DeviceSink&) = delete;
+    DeviceSink& operator=(const DeviceSink&) = delete;
+
+    // Starts the watch of a network printer with the printer's
+    // write-timeout; nothing is watched for other devices.
+    void watch(int timeoutSeconds)
+    {
+        const int socket = printerSocketOf(job_, device_);
+        if (socket < 0 || watching_) {
+            return;
+        }
+        watching_ = watch_.start(job_, socket, timeoutSeconds);
+        if (!watching_) {
+            papplLogJob(job_, PAPPL_LOGLEVEL_WARN, "Cannot watch the printer connection: a printer that stops "
+                                                   "reading will hold this job");
+        }
+    }
 
     void write(std::span<const uint8_t> bytes) override
     {
         if (error_ != 0 || bytes.empty()) {
             return;
         }
+        watch_.begin();
+        errno = 0;
         const ssize_t written = papplDeviceWrite(device_, bytes.data(), bytes.size());
+        const int error = errno;
+        watch_.end();
         if (written < 0 || static_cast<size_t>(written) != bytes.size()) {
-            error_ = errno != 0 ? errno : EIO;
+            error_ = error != 0 ? error : EIO;
             return;
         }
         handed_ += bytes.size();
@@ -35,12 +70,15 @@ public:
             // papplDeviceFlush reports nothing: a write that failed shows
             // as bytes missing from the device's count of bytes written
             // (which counts from the device's opening, for this job).
+            watch_.begin();
             errno = 0;
             papplDeviceFlush(device_);
+            const int error = errno;
+            watch_.end();
             pappl_devmetrics_t metrics{};
             papplDeviceGetMetrics(device_, &metrics);
             if (metrics.write_bytes < handed_) {
-                error_ = errno != 0 ? errno : EIO;
+                error_ = error != 0 ? error : EIO;
             }
         }
         if (error_ != 0) {
@@ -52,11 +90,39 @@ public:
 
     int error() const { return error_; }
 
+    // The job's message for the failed write: "printer not responding" when
+    // the watch shut the connection down, else the system's reason.
+    void describeError(char* text, size_t size) const
+    {
+        char reason[128];
+        if (watch_.cause() == WriteWatch::Cause::NotResponding) {
+            snprintf(text, size, "Unable to write to printer: printer not responding (no data taken for %d s)",
+                     watch_.timeoutSeconds());
+        } else {
+            snprintf(text, size, "Unable to write to printer: %s", strerror_r(error_, reason, sizeof(reason)));
+        }
+    }
+
 private:
+    pappl_job_t* job_;
     pappl_device_t* device_;
     int error_ = 0;
     size_t handed_ = 0;  // bytes papplDeviceWrite took
+    bool watching_ = false;
+    WriteWatch watch_;   // last, so destroyed first: its thread ends before the rest goes
 };
+
+// The job's message for a page that did not print: for a failed write, the
+// sink's own reason.
+inline void describeJobPageError(const PageResult& result, unsigned page, const DeviceSink& sink, char* text,
+                                 size_t size)
+{
+    if (result.error == PageError::PrinterWrite) {
+        sink.describeError(text, size);
+    } else {
+        describePageError(result, static_cast<int>(page), text, size);
+    }
+}
 
 // Whole lines to the job's log at debug level; no run lines.
 class JobLogSink final : public LogSink {

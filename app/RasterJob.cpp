@@ -26,7 +26,7 @@ struct FreeBytes {
 // Everything one raster job keeps between callbacks; nothing is shared
 // with other jobs.
 struct RasterJob {
-    RasterJob(pappl_job_t* job, pappl_device_t* device) : sink(device), log(job), out{sink, log, 0.0f} {}
+    RasterJob(pappl_job_t* job, pappl_device_t* device) : sink(job, device), log(job), out{sink, log, 0.0f} {}
 
     DeviceSink sink;
     JobLogSink log;
@@ -60,9 +60,14 @@ RasterJob* stateOf(pappl_job_t* job)
     return static_cast<RasterJob*>(papplJobGetData(job));
 }
 
-// Fails the job: the reason goes to job-state-message and the log.
+// Fails the job: the reason goes to job-state-message and the log. A
+// cancelled job keeps its own state and reasons.
 bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
 {
+    if (papplJobIsCanceled(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Canceled: %s", message);
+        return false;
+    }
     papplJobSetMessage(job, "%s", message);
     papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
@@ -141,7 +146,7 @@ bool sendHeldBand(pappl_job_t* job, RasterJob* state, uint32_t rows, unsigned pa
     memset(state->band.get(), 0, state->bandBytes);
     if (!sent.printed()) {
         char message[256];
-        describePageError(sent, static_cast<int>(page), message, sizeof(message));
+        describeJobPageError(sent, page, state->sink, message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     return true;
@@ -177,10 +182,12 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     if (!state->setupSent) {
         // The first page's own resolution decides the dots per millimetre.
         state->resolution = h.HWResolution[0];
-        if (!jobSettings(job, options, static_cast<int32_t>(state->resolution), &state->settings, message,
-                         sizeof(message))) {
+        int32_t writeTimeout = 0;
+        if (!jobSettings(job, options, static_cast<int32_t>(state->resolution), &state->settings, &writeTimeout,
+                         message, sizeof(message))) {
             return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
         }
+        state->sink.watch(writeTimeout);
         state->out.dot = dotsPerMillimetre(state->settings.resolution);
         if (!preparePage(state, message, sizeof(message))) {
             return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
@@ -191,7 +198,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
                     state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
                     h.cupsHeight);
         if (primaryProcess(state->out, state->settings) != 0) {
-            describeSystemError(message, sizeof(message), "Cannot write to the printer", state->sink.error());
+            state->sink.describeError(message, sizeof(message));
             return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
         }
         state->setupSent = true;
@@ -206,7 +213,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     const PageResult begun = beginBandedPage(state->out, &state->banded, state->label.cupsHeight,
                                              state->label.cupsBytesPerLine, state->settings);
     if (!begun.printed()) {
-        describePageError(begun, static_cast<int>(page), message, sizeof(message));
+        describeJobPageError(begun, page, state->sink, message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     state->page = page;
@@ -276,7 +283,7 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
     const PageResult result = endBandedPage(state->out, state->copies);
     state->log.flush();
     if (!result.printed()) {
-        describePageError(result, static_cast<int>(page), message, sizeof(message));
+        describeJobPageError(result, page, state->sink, message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     ++state->pages;
@@ -298,33 +305,36 @@ bool rasterEndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*)
     return true;
 }
 
-bool printNativeFile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device)
+bool printNativeFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device)
 {
+    int32_t writeTimeout = 0;
+    char message[256];
+    if (!jobWriteTimeout(job, options, &writeTimeout, message, sizeof(message))) {
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+    }
     const char* filename = papplJobGetFilename(job);
     const int fd = filename ? open(filename, O_RDONLY | O_CLOEXEC) : -1;
     if (fd < 0) {
-        char message[256];
         describeSystemError(message, sizeof(message), "Cannot open the document", errno);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
-    DeviceSink sink(device);
+    DeviceSink sink(job, device);
+    sink.watch(writeTimeout);
     uint8_t buffer[16384];
     size_t total = 0;
     ssize_t got = 0;
-    while ((got = read(fd, buffer, sizeof(buffer))) > 0 && !papplJobIsCanceled(job)) {
+    while (sink.error() == 0 && (got = read(fd, buffer, sizeof(buffer))) > 0 && !papplJobIsCanceled(job)) {
         sink.write(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
         total += static_cast<size_t>(got);
     }
     const int readError = got < 0 ? errno : 0;
     close(fd);
     if (readError != 0) {
-        char message[256];
         describeSystemError(message, sizeof(message), "Cannot read the document", readError);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     if (!sink.flush()) {
-        char message[256];
-        describeSystemError(message, sizeof(message), "Cannot write to the printer", sink.error());
+        sink.describeError(message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Native file sent: %zu bytes", total);

@@ -69,7 +69,9 @@ const char* applyForm(pappl_client_t* client, pappl_printer_t* printer)
     const int numForm = papplClientGetForm(client, &form);
     const char* error = nullptr;
     pappl_pr_driver_data_t data;
-    char tearOff[16], period[16], xMargin[16], yMargin[16];
+    char tearOff[16], period[16], xMargin[16], yMargin[16], timeout[16];
+    // Optional in a posted form: a form without it leaves the timeout as it is.
+    const char* timeoutText = cupsGetOption(vendor::kWriteTimeout, numForm, form);
     const char* mode = cupsGetOption("label-mode", numForm, form);
     const char* thermal = cupsGetOption(vendor::kThermalMode, numForm, form);
     const char* compression = cupsGetOption(vendor::kBandCompression, numForm, form);
@@ -82,8 +84,11 @@ const char* applyForm(pappl_client_t* client, pappl_printer_t* printer)
     } else if (!formNumber(numForm, form, vendor::kTearOffOffset, kTearOffOffsetRange, 100, tearOff, sizeof(tearOff)) ||
                !formNumber(numForm, form, vendor::kCutPeriod, kCutPeriodRange, 1, period, sizeof(period)) ||
                !formNumber(numForm, form, vendor::kHorizontalMargin, kMarginRange, 100, xMargin, sizeof(xMargin)) ||
-               !formNumber(numForm, form, vendor::kVerticalMargin, kMarginRange, 100, yMargin, sizeof(yMargin))) {
-        error = "Offsets are -10..10 mm, margins 0..10 mm and the cut period 1..1000 labels.";
+               !formNumber(numForm, form, vendor::kVerticalMargin, kMarginRange, 100, yMargin, sizeof(yMargin)) ||
+               (timeoutText != nullptr &&
+                !formNumber(numForm, form, vendor::kWriteTimeout, kWriteTimeoutRange, 1, timeout, sizeof(timeout)))) {
+        error = "Offsets are -10..10 mm, margins 0..10 mm, the cut period 1..1000 labels and the printer timeout "
+                "1..3600 seconds.";
     } else if (thermal == nullptr ||
                (strcmp(thermal, "direct-thermal") != 0 && strcmp(thermal, "thermal-transfer") != 0) ||
                compression == nullptr || (strcmp(compression, "run-length") != 0 && strcmp(compression, "raw") != 0)) {
@@ -108,6 +113,9 @@ const char* applyForm(pappl_client_t* client, pappl_printer_t* printer)
         numVendor = cupsAddOption(vendor::kVerticalMargin, yMargin, numVendor, &vendorOptions);
         numVendor = cupsAddOption(vendor::kThermalMode, thermal, numVendor, &vendorOptions);
         numVendor = cupsAddOption(vendor::kBandCompression, compression, numVendor, &vendorOptions);
+        if (timeoutText != nullptr) {
+            numVendor = cupsAddOption(vendor::kWriteTimeout, timeout, numVendor, &vendorOptions);
+        }
         if (!papplPrinterSetDriverDefaults(printer, &data, numVendor, vendorOptions)) {
             error = "The printer refused the settings.";
         }
@@ -198,6 +206,9 @@ bool settingsPage(pappl_client_t* client, void* data)
     const char* const bandTexts[] = {"Run-length compressed", "Raw"};
     selectField(client, "Band compression", vendor::kBandCompression,
                 currentKeyword(attrs, vendor::kBandCompression, "run-length"), bandKeywords, bandTexts, 2);
+    numberField(client, "Printer timeout", vendor::kWriteTimeout,
+                currentInteger(attrs, vendor::kWriteTimeout, kDefaultWriteTimeout), kWriteTimeoutRange,
+                "seconds: a network printer that takes no data this long aborts its job");
     papplClientHTMLPuts(client,
                         "<tr><th></th><td><input type=\"submit\" value=\"Save Changes\"></td></tr>\n"
                         "</tbody></table></form>\n");

@@ -1,6 +1,6 @@
 // The printer's "Label Settings" web page: what libpappl's own pages do not
 // show (label mode, tear-off offset, cut period, margins, thermal mode, band
-// compression).
+// compression, printer timeout).
 #pragma once
 
 #include <pappl/pappl.h>
