@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 # 1. Normal build, unit and end-to-end tests.
 ./scripts/build.sh
+echo "The printer application's tests run on: $(cat build/libpappl-kind.txt)"
 (cd build && ctest --output-on-failure -j"$(nproc)")
 
 # Printing through a real CUPS scheduler (as root; skips otherwise).
