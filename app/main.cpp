@@ -7,7 +7,9 @@
 #include <cstring>
 #include <string>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <pappl/pappl.h>
@@ -357,6 +359,55 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     return system;
 }
 
+// Whether a server answers on the domain socket at `path`.
+bool serverAnswers(const std::string& path)
+{
+    sockaddr_un address{};
+    if (path.size() >= sizeof(address.sun_path)) {
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool answers = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return answers;
+}
+
+// The sub-commands that talk to the state folder's server start a private
+// one of their own when none answers (libpappl's papplMainloop). Say so
+// first: after a crash, that server has only the state saved before it,
+// and it serves no network clients.
+void warnWhenServerGone(const char* subCommand, const AppContext& context, int argc, char* argv[])
+{
+    constexpr const char* kOwnServer[] = {"server", "drivers", "devices", "shutdown", ""};
+    for (const char* name : kOwnServer) {
+        if (strcmp(subCommand, name) == 0) {
+            return;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "-u") == 0 || strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "--version") == 0) {
+            return;  // a printer by its URI, or no server at all
+        }
+    }
+    // Where libpappl looks: the user's server socket in TMPDIR (the state
+    // folder), and root's in SNAP_COMMON.
+    const std::string own = context.stateDir + "/" + kAppName + std::to_string(getuid()) + ".sock";
+    const std::string root = context.stateDir + "/" + kAppName + ".sock";
+    if ((getuid() != 0 && serverAnswers(own)) || serverAnswers(root)) {
+        return;
+    }
+    fprintf(stderr,
+            "%s: no server is running for %s (it was stopped, or it crashed); starting a private one for this "
+            "command: it has the printers and jobs saved before, and serves no network clients until you start "
+            "\"%s server\" again\n",
+            kAppName, context.stateDir.c_str(), kAppName);
+}
+
 // The sub-command's name, or "" when none is given.
 const char* subCommandOf(int argc, char* argv[])
 {
@@ -386,6 +437,7 @@ int main(int argc, char* argv[])
     if (!chooseStateDir(&context)) {
         return 1;
     }
+    warnWhenServerGone(subCommand, context, argc, argv);
     const auto texts = makeDriverTexts();
     std::array<pappl_pr_driver_t, texts.size()> drivers{};
     for (size_t i = 0; i < texts.size(); ++i) {
