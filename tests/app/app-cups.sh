@@ -27,7 +27,7 @@ pcupsd_require gs python3 || exit 1
 BUILD=$(cd "$1" && pwd)
 APP=$2 INSPECT=$3
 
-WORK=$(mktemp -d /tmp/tvl-app-cups.XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-cups.XXXXXX")
 APP_PID=""
 FAILURES=0
 cleanup() {
