@@ -236,7 +236,8 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
         rendered = renderTestLabel(geometry, info, matrix, labels, &reason);
     } else {
         const DocumentInput input{papplJobGetFilename(job), -1};
-        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason);
+        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason,
+                                  contentOptimizeOf(options->print_content_optimize));
     }
     log.flush();
     if (labels.failed()) {

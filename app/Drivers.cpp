@@ -183,6 +183,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
     data->orient_default = IPP_ORIENT_PORTRAIT;
     data->quality_default = IPP_QUALITY_NORMAL;
+    data->content_default = PAPPL_CONTENT_AUTO;  // photos diffused, text and barcodes sharp
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
 

@@ -51,6 +51,8 @@ exact-black-white|image/pwg-raster|--page 812x1218 --pattern checker|
 all-black|image/pwg-raster|--page 812x1219 --pattern black|
 gray-dithered|image/pwg-raster|--page 812x1218 --pattern ramp|
 gray-bi-level|image/pwg-raster|--page 812x1218 --pattern ramp --bilevel|-d color=bi-level
+gray-photo|image/pwg-raster|--page 812x1218 --pattern ramp --diffuse|-d content=photo
+gray-photo-wide|image/pwg-raster|--page 900x1218 --pattern ramp --diffuse|-d content=photo
 wide-letter|image/pwg-raster|--page 1725x2233 --pattern frame|
 wide-900|image/pwg-raster|--page 900x1218 --pattern checker|
 narrow-two-pages|image/pwg-raster|--page 400x600 --pattern frame --pages 2|
