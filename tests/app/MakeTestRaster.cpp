@@ -5,9 +5,7 @@
 //   tvl-app-test-raster --out JOB --expect EXPECTED [--format pwg|urf]
 //       [--page WxH] [--dpi N] [--label-mm WxL] [--pattern NAME] [--pages N]
 //       [--bilevel] [--diffuse] [--bpl N] [--header-only] [--later-dpi N]
-//
-// --diffuse: the expected labels are error-diffused, as for a job whose
-// print-content-optimize is photo.
+// (--diffuse: expected labels error-diffused, as for print-content-optimize photo)
 //
 // Patterns: white, black, checker (8-pixel squares of 0 and 255), ramp
 // (gray across the page), frame (a 2-pixel black border and a diagonal).
@@ -71,12 +69,8 @@ bool parse(int argc, char** argv, Options* o)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (a == "--bilevel") {
-            o->bilevel = true;
-            continue;
-        }
-        if (a == "--diffuse") {
-            o->diffuse = true;
+        if (a == "--bilevel" || a == "--diffuse") {
+            (a == "--bilevel" ? o->bilevel : o->diffuse) = true;
             continue;
         }
         if (a == "--header-only") {
@@ -187,18 +181,16 @@ bool writeExpected(const Options& o)
         h.cupsNumColors = 1;
         cupsRasterWriteHeader2(r, &h);
         std::vector<int32_t> errors(lw + 2, 0);
+        std::vector<uint8_t> row(std::min(lw, o.width));
         for (unsigned y = 0; y < ll; ++y) {
             std::fill(bits.begin(), bits.end(), 0);
-            if (o.diffuse && y < o.height) {
-                std::vector<uint8_t> row(std::min(lw, o.width));
-                for (unsigned x = 0; x < row.size(); ++x) {
-                    row[x] = gray(o, x, y, p);
-                }
-                diffuseRow(row.data(), row.size(), y, errors.data(), bits.data());
-                cupsRasterWritePixels(r, bits.data(), bpl);
-                continue;
+            for (unsigned x = 0; o.diffuse && y < o.height && x < row.size(); ++x) {
+                row[x] = gray(o, x, y, p);
             }
-            for (unsigned x = 0; y < o.height && x < lw && x < o.width; ++x) {
+            if (o.diffuse && y < o.height) {
+                diffuseRow(row.data(), row.size(), y, errors.data(), bits.data());
+            }
+            for (unsigned x = 0; !o.diffuse && y < o.height && x < lw && x < o.width; ++x) {
                 const unsigned char g = gray(o, x, y, p);
                 const bool black = o.bilevel ? g < 128 : g <= kThresholds[y & 15][x & 15];
                 if (black) {
