@@ -46,6 +46,7 @@ struct RasterJob {
     uint32_t clientHeight = 0;        // lines the page's header announces
     uint32_t lines = 0;               // lines delivered so far
     const DitherMatrix* matrix = nullptr;
+    std::unique_ptr<int32_t[]> errors;  // the error row, for a photo (print-content-optimize)
     int copies = 1;                   // the print command's count
     unsigned pages = 0;
     long labels = 0;
@@ -212,6 +213,16 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     state->matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
                         ? nullptr
                         : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    if (state->matrix != nullptr && contentOptimizeOf(options->print_content_optimize) == ContentOptimize::Photo) {
+        const size_t entries = static_cast<size_t>(state->label.cupsWidth) + 2;
+        if (!state->errors) {
+            state->errors.reset(new (std::nothrow) int32_t[entries]);
+        }
+        if (!state->errors) {
+            return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory for the label's error row");
+        }
+        memset(state->errors.get(), 0, entries * sizeof(int32_t));
+    }
     return true;
 }
 
@@ -235,7 +246,12 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     // Columns past the label are cropped; a narrower page leaves white.
     const size_t width = state->clientWidth < label.cupsWidth ? state->clientWidth : label.cupsWidth;
     const uint32_t inBand = y - state->banded.nextRow;
-    ditherRow(line, width, y, state->matrix, state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine);
+    uint8_t* bits = state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine;
+    if (state->errors) {
+        diffuseRow(line, width, y, state->errors.get(), bits);
+    } else {
+        ditherRow(line, width, y, state->matrix, bits);
+    }
     ++state->rowsFilled;
     if (inBand + 1 == command::kMaxBandRows) {
         return sendHeldBand(job, state, command::kMaxBandRows, state->page);

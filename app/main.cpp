@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -275,6 +276,35 @@ bool isLoopbackName(const char* host)
            strcmp(host, "::1") == 0 || strcmp(host, "[::1]") == 0;
 }
 
+// Whether this machine has IPv6 on its loopback interface: a socket bound
+// to [::1].
+bool hasIpv6Loopback()
+{
+    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return bound;
+}
+
+// libpappl 1.3.1 listens on one address family of a name (IPv4 when it can),
+// so "localhost" would leave out a client that resolves it to ::1: it is
+// 127.0.0.1 and, where the machine has it, [::1].
+bool addListeners(pappl_system_t* system, const char* host)
+{
+    if (strcmp(host, "localhost") != 0) {
+        return papplSystemAddListeners(system, host);
+    }
+    const bool ipv4 = papplSystemAddListeners(system, "127.0.0.1");
+    const bool ipv6 = hasIpv6Loopback() && papplSystemAddListeners(system, "[::1]");
+    return ipv4 || ipv6;
+}
+
 pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
 {
     auto* context = static_cast<AppContext*>(data);
@@ -336,7 +366,7 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     // the domain socket; both kinds keep the state.
     if (cupsGetOption("private-server", numOptions, options) == nullptr) {
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
-        if (!papplSystemAddListeners(system, host ? host : "localhost")) {
+        if (!addListeners(system, host ? host : "localhost")) {
             fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
             papplSystemDelete(system);
             return nullptr;
