@@ -1,5 +1,7 @@
 // Gray to the printer's one bit per pixel, the same way for every kind of
-// document: raster pages, images and PDF.
+// document: raster pages, images and PDF. Text, graphics and barcodes are
+// dithered with the printer's ordered matrix (or a plain threshold), photos
+// with error diffusion.
 #pragma once
 
 #include <array>
@@ -72,4 +74,74 @@ inline void ditherRow(const uint8_t* gray, size_t width, uint32_t y, const Dithe
             bits[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
         }
     }
+}
+
+// Error diffusion of one row (Floyd-Steinberg: 7/16 of a dot's error to the
+// next dot, 3/16, 5/16 and 1/16 to the three below; serpentine, even rows
+// left to right and odd rows right to left), into packed bits as ditherRow
+// writes them. Gray below 128, with the error carried to it, is black. For
+// photos: grey levels hold across the range, where an ordered matrix shows
+// its pattern.
+//
+// `errors` has width + 2 entries, all 0 before a page's first row: the
+// error carried to the row below, in sixteenths of a gray step (entries 0
+// and width + 1 take what falls off the edges). Rows come in order, each
+// once; nothing else is kept between rows.
+inline void diffuseRow(const uint8_t* gray, size_t width, uint32_t y, int32_t* errors, uint8_t* bits)
+{
+    std::memset(bits, 0, (width + 7) / 8);
+    if (width == 0) {
+        return;
+    }
+    const bool leftToRight = (y & 1u) == 0;
+    const ptrdiff_t step = leftToRight ? 1 : -1;
+    size_t x = leftToRight ? 0 : width - 1;
+    int32_t carry = 0;          // to the next dot of this row
+    int32_t pendingBehind = 0;  // to the entry behind, from the dots before
+    int32_t pendingHere = 0;    // to this dot's entry, from the dot before
+    for (size_t n = 0; n < width; ++n, x += static_cast<size_t>(step)) {
+        int32_t* below = errors + 1 + x;  // this dot's entry
+        const int32_t value = 16 * gray[x] + *below + carry;
+        const bool black = value < 16 * 128;
+        if (black) {
+            bits[x >> 3] |= static_cast<uint8_t>(0x80u >> (x & 7));
+        }
+        // The error splits whole: the last share takes what rounding left.
+        const int32_t error = value - (black ? 0 : 16 * 255);
+        const int32_t next = error * 7 / 16;
+        const int32_t behind = error * 3 / 16;
+        const int32_t under = error * 5 / 16;
+        // The entry behind was read at the dot before: it is complete now,
+        // and this dot's entry, just read, starts over.
+        *(below - step) = pendingBehind + behind;
+        pendingBehind = pendingHere + under;
+        pendingHere = error - next - behind - under;
+        carry = next;
+    }
+    x -= static_cast<size_t>(step);  // the row's last dot
+    errors[1 + x] = pendingBehind;
+    errors[1 + x + static_cast<size_t>(step)] = pendingHere;
+}
+
+// IPP print-content-optimize, as far as the choice of dither goes: photos
+// are diffused, text, graphics and barcodes keep the matrix (their edges
+// stay where they are); "auto" decides by the document.
+enum class ContentOptimize { Auto, Photo, TextAndGraphics };
+
+// Whether a gray image is a photo rather than text or line art: at least 64
+// distinct gray levels, and at least a quarter of its pixels in the mid
+// tones 32..223 (anti-aliased text has many levels, but on few pixels).
+inline bool looksLikePhoto(const uint8_t* pixels, size_t count)
+{
+    std::array<size_t, 256> histogram{};
+    for (size_t i = 0; i < count; ++i) {
+        ++histogram[pixels[i]];
+    }
+    size_t levels = 0;
+    size_t midTones = 0;
+    for (size_t g = 0; g < histogram.size(); ++g) {
+        levels += histogram[g] != 0 ? 1 : 0;
+        midTones += g >= 32 && g <= 223 ? histogram[g] : 0;
+    }
+    return levels >= 64 && midTones * 4 >= count && count > 0;
 }

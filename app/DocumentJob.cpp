@@ -46,20 +46,13 @@ bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
     return false;
 }
 
-// The job's printer-resolution when it asks for one, else the printer's
-// printer-resolution-default: a document brings no resolution of its own.
-// (libpappl's print options would take the middle resolution for
-// print-quality=normal instead.) 0 when the job asks for an unequal one.
-int documentResolution(pappl_job_t* job, const pappl_pr_driver_data_t& data)
+// The printer's resolution, that of its print head (its
+// printer-resolution-default): a document brings no resolution of its
+// own, and neither a job's printer-resolution nor its print-quality
+// changes the head.
+int documentResolution(const pappl_pr_driver_data_t& data)
 {
-    ipp_attribute_t* attr = papplJobGetAttribute(job, "printer-resolution");
-    if (attr == nullptr || ippGetValueTag(attr) != IPP_TAG_RESOLUTION) {
-        return data.x_default;
-    }
-    int y = 0;
-    ipp_res_t units = IPP_RES_PER_INCH;
-    const int x = ippGetResolution(attr, 0, &y, &units);
-    return units == IPP_RES_PER_INCH && x == y ? x : 0;
+    return data.x_default == data.y_default ? data.x_default : 0;
 }
 
 // orientation-requested as the job gives it; without one, automatic: the
@@ -189,10 +182,10 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory to start the job");
     }
     char message[256];
-    const int dpi = documentResolution(job, data);
+    const int dpi = documentResolution(data);
     if (dpi != 203 && dpi != 300 && dpi != 600) {
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR,
-                    "printer-resolution: this printer prints at 203, 300 or 600 dpi");
+                    "printer-resolution-default: this printer prints at 203, 300 or 600 dpi");
     }
     Settings settings{};
     int32_t writeTimeout = 0;
@@ -250,7 +243,8 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
         rendered = renderTestLabel(geometry, info, matrix, labels, &reason);
     } else {
         const DocumentInput input{papplJobGetFilename(job), -1};
-        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason);
+        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason,
+                                  contentOptimizeOf(options->print_content_optimize));
     }
     log.flush();
     if (labels.failed()) {

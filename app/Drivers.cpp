@@ -94,6 +94,17 @@ ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
     return attrs;
 }
 
+// Whether the attributes advertise x by y dpi as the one resolution
+// (libpappl loads a saved printer-resolution-default without doing so).
+bool advertisesResolution(ipp_t* attrs, int x, int y)
+{
+    ipp_attribute_t* attr = attrs ? ippFindAttribute(attrs, "printer-resolution-supported", IPP_TAG_RESOLUTION) : nullptr;
+    int advertisedY = 0;
+    ipp_res_t units = IPP_RES_PER_INCH;
+    return attr != nullptr && ippGetCount(attr) == 1 && ippGetResolution(attr, 0, &advertisedY, &units) == x &&
+           advertisedY == y;
+}
+
 }  // namespace
 
 std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts()
@@ -173,9 +184,13 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
     data->orient_default = IPP_ORIENT_PORTRAIT;
     data->quality_default = IPP_QUALITY_NORMAL;
+    data->content_default = PAPPL_CONTENT_AUTO;  // photos diffused, text and barcodes sharp
     data->sides_supported = PAPPL_SIDES_ONE_SIDED;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
 
+    // The print heads there are: printer-resolution-default may be set to
+    // any of them, and the printer advertises and prints at that one alone
+    // (app/libpappl, patch 0006), whatever a job's print-quality.
     data->num_resolution = 3;
     const int resolutions[3] = {203, 300, 600};
     for (int i = 0; i < 3; ++i) {
@@ -246,7 +261,7 @@ bool publishDefaults(pappl_printer_t* printer, int speedDefault)
     ipp_attribute_t* darkness = current ? ippFindAttribute(current, "print-darkness-default", IPP_TAG_INTEGER) : nullptr;
     ipp_attribute_t* speed = current ? ippFindAttribute(current, "print-speed-default", IPP_TAG_INTEGER) : nullptr;
     if (speedDefault < 0 && darkness && speed && ippGetInteger(darkness, 0) == data.darkness_default &&
-        ippGetInteger(speed, 0) == data.speed_default) {
+        ippGetInteger(speed, 0) == data.speed_default && advertisesResolution(current, data.x_default, data.y_default)) {
         ippDelete(current);
         return false;
     }

@@ -33,7 +33,9 @@ bool driverCallback(pappl_system_t* system, const char* driverName, const char* 
 
 // Brings the printer's print-darkness-default and print-speed-default
 // attributes up to its driver defaults (libpappl stores the defaults but
-// does not return them). A `speedDefault` of 0 or more replaces the
+// does not return them), and its advertised resolution up to its
+// printer-resolution-default (libpappl loads that from its state file
+// without advertising it). A `speedDefault` of 0 or more replaces the
 // printer's print-speed-default first (libpappl does not save it in its
 // state file). true when they changed.
 bool publishDefaults(pappl_printer_t* printer, int speedDefault = -1);

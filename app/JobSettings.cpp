@@ -147,3 +147,12 @@ bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t re
     *settings = s;
     return true;
 }
+
+ContentOptimize contentOptimizeOf(pappl_content_t content)
+{
+    // No value at all is "auto", as libpappl reports it.
+    if (content == PAPPL_CONTENT_AUTO || static_cast<int>(content) == 0) {
+        return ContentOptimize::Auto;
+    }
+    return content == PAPPL_CONTENT_PHOTO ? ContentOptimize::Photo : ContentOptimize::TextAndGraphics;
+}

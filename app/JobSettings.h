@@ -7,6 +7,7 @@
 
 #include <pappl/pappl.h>
 
+#include "app/Dither.h"
 #include "settings/Settings.h"
 
 // Fills *settings for the job at `resolution` dpi (the page's own), label
@@ -18,3 +19,8 @@ bool jobSettings(pappl_job_t* job, const pappl_pr_options_t* options, int32_t re
 // The job's write-timeout alone, for jobs that need no Settings.
 bool jobWriteTimeout(pappl_job_t* job, const pappl_pr_options_t* options, int32_t* seconds, char* message,
                      size_t size);
+
+// The job's print-content-optimize (libpappl's value: the job's, else the
+// printer's default) as the dither's choice: photo, auto, or anything else
+// (text, graphic, text-and-graphic), which keeps the matrix.
+ContentOptimize contentOptimizeOf(pappl_content_t content);

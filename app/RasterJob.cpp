@@ -50,6 +50,7 @@ struct RasterJob {
     // goes on handing lines over whatever rasterWriteLine returns.)
     bool stopped = false;
     const DitherMatrix* matrix = nullptr;
+    std::unique_ptr<int32_t[]> errors;  // the error row, for a photo (print-content-optimize)
     int copies = 1;                   // the print command's count
     unsigned pages = 0;
     long labels = 0;
@@ -223,6 +224,16 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     state->matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
                         ? nullptr
                         : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    if (state->matrix != nullptr && contentOptimizeOf(options->print_content_optimize) == ContentOptimize::Photo) {
+        const size_t entries = static_cast<size_t>(state->label.cupsWidth) + 2;
+        if (!state->errors) {
+            state->errors.reset(new (std::nothrow) int32_t[entries]);
+        }
+        if (!state->errors) {
+            return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, "Not enough memory for the label's error row");
+        }
+        memset(state->errors.get(), 0, entries * sizeof(int32_t));
+    }
     return true;
 }
 
@@ -247,7 +258,12 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
     // Columns past the label are cropped; a narrower page leaves white.
     const size_t width = state->clientWidth < label.cupsWidth ? state->clientWidth : label.cupsWidth;
     const uint32_t inBand = y - state->banded.nextRow;
-    ditherRow(line, width, y, state->matrix, state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine);
+    uint8_t* bits = state->band.get() + static_cast<size_t>(inBand) * label.cupsBytesPerLine;
+    if (state->errors) {
+        diffuseRow(line, width, y, state->errors.get(), bits);
+    } else {
+        ditherRow(line, width, y, state->matrix, bits);
+    }
     ++state->rowsFilled;
     if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state, command::kMaxBandRows, state->page)) {
         state->stopped = true;  // nextRow stays: a later line would land past the band

@@ -8,7 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <pappl/pappl.h>
@@ -274,6 +277,35 @@ bool isLoopbackName(const char* host)
            strcmp(host, "::1") == 0 || strcmp(host, "[::1]") == 0;
 }
 
+// Whether this machine has IPv6 on its loopback interface: a socket bound
+// to [::1].
+bool hasIpv6Loopback()
+{
+    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return bound;
+}
+
+// libpappl 1.3.1 listens on one address family of a name (IPv4 when it can),
+// so "localhost" would leave out a client that resolves it to ::1: it is
+// 127.0.0.1 and, where the machine has it, [::1].
+bool addListeners(pappl_system_t* system, const char* host)
+{
+    if (strcmp(host, "localhost") != 0) {
+        return papplSystemAddListeners(system, host);
+    }
+    const bool ipv4 = papplSystemAddListeners(system, "127.0.0.1");
+    const bool ipv6 = hasIpv6Loopback() && papplSystemAddListeners(system, "[::1]");
+    return ipv4 || ipv6;
+}
+
 pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
 {
     auto* context = static_cast<AppContext*>(data);
@@ -335,7 +367,7 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     // the domain socket; both kinds keep the state.
     if (cupsGetOption("private-server", numOptions, options) == nullptr) {
         // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
-        if (!papplSystemAddListeners(system, host ? host : "localhost")) {
+        if (!addListeners(system, host ? host : "localhost")) {
             fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
             papplSystemDelete(system);
             return nullptr;
@@ -356,6 +388,55 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
     papplSystemSetSaveCallback(system, saveState, context);
     context->keepsState = true;
     return system;
+}
+
+// Whether a server answers on the domain socket at `path`.
+bool serverAnswers(const std::string& path)
+{
+    sockaddr_un address{};
+    if (path.size() >= sizeof(address.sun_path)) {
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool answers = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return answers;
+}
+
+// The sub-commands that talk to the state folder's server start a private
+// one of their own when none answers (libpappl's papplMainloop). Say so
+// first: after a crash, that server has only the state saved before it,
+// and it serves no network clients.
+void warnWhenServerGone(const char* subCommand, const AppContext& context, int argc, char* argv[])
+{
+    constexpr const char* kOwnServer[] = {"server", "drivers", "devices", "shutdown", ""};
+    for (const char* name : kOwnServer) {
+        if (strcmp(subCommand, name) == 0) {
+            return;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "-u") == 0 || strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "--version") == 0) {
+            return;  // a printer by its URI, or no server at all
+        }
+    }
+    // Where libpappl looks: the user's server socket in TMPDIR (the state
+    // folder), and root's in SNAP_COMMON.
+    const std::string own = context.stateDir + "/" + kAppName + std::to_string(getuid()) + ".sock";
+    const std::string root = context.stateDir + "/" + kAppName + ".sock";
+    if ((getuid() != 0 && serverAnswers(own)) || serverAnswers(root)) {
+        return;
+    }
+    fprintf(stderr,
+            "%s: no server is running for %s (it was stopped, or it crashed); starting a private one for this "
+            "command: it has the printers and jobs saved before, and serves no network clients until you start "
+            "\"%s server\" again\n",
+            kAppName, context.stateDir.c_str(), kAppName);
 }
 
 // The sub-command's name, or "" when none is given.
@@ -391,6 +472,7 @@ int main(int argc, char* argv[])
     if (!chooseStateDir(&context)) {
         return 1;
     }
+    warnWhenServerGone(subCommand, context, argc, argv);
     const auto texts = makeDriverTexts();
     std::array<pappl_pr_driver_t, texts.size()> drivers{};
     for (size_t i = 0; i < texts.size(); ++i) {

@@ -13,6 +13,9 @@ set -eu
 #   python3   tests/app/png-ink.py counts the ink on labels printed through CUPS
 #   iproute2  `ip` gives tests/app/app-network.sh's private namespace a
 #             second address, a client from "another machine"
+#   dpkg-dev, patch and libpappl's build dependencies (gnutls to zlib):
+#             the printer application's own libpappl, built from Debian's
+#             source package with the project's patches (scripts/libpappl.sh)
 PACKAGES="
 build-essential
 cmake
@@ -23,7 +26,13 @@ libgtest-dev
 libpng-dev
 libjpeg-dev
 libpoppler-cpp-dev
-libpappl-dev
+dpkg-dev
+patch
+libgnutls28-dev
+libavahi-client-dev
+libpam0g-dev
+libusb-1.0-0-dev
+zlib1g-dev
 curl
 cups
 cups-filters
@@ -60,14 +69,15 @@ for p in $PACKAGES; do
     fi
 done
 
-if [ -z "$missing" ]; then
-    exit 0
+if [ -n "$missing" ]; then
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then
+        SUDO="sudo"
+    fi
+    echo "Installing:$missing"
+    $SUDO apt-get update
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-    SUDO="sudo"
-fi
-echo "Installing:$missing"
-$SUDO apt-get update
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+# The printer application's libpappl (once; a no-op when it is built).
+"$(dirname "$0")/libpappl.sh"

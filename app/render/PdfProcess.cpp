@@ -94,10 +94,13 @@ Read readExactly(int fd, uint8_t* data, size_t size, PageSink* sink)
     return Read::Done;
 }
 
-std::string matrixArgument(const DitherMatrix* matrix)
+std::string matrixArgument(const DitherMatrix* matrix, bool diffuse)
 {
     if (matrix == nullptr) {
         return "bilevel";
+    }
+    if (diffuse) {
+        return "diffusion";
     }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string hex;
@@ -135,7 +138,7 @@ bool runHelper(const DocumentInput& input, PageWriter* writer, std::string* reas
                                 std::to_string(g.lengthDots),
                                 std::to_string(g.dpi),
                                 std::to_string(g.orientation),
-                                matrixArgument(writer->matrix)};
+                                matrixArgument(writer->matrix, writer->diffuse)};
     char* argv[8];
     for (size_t i = 0; i < 7; ++i) {
         argv[i] = const_cast<char*>(args[i].c_str());

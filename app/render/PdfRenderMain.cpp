@@ -2,7 +2,10 @@
 // application (see PdfProcess.h for why it is a program of its own, and for
 // its output).
 //
-//   tavelin-pdf-render FILE|- WIDTH LENGTH DPI ORIENTATION MATRIX|bilevel
+//   tavelin-pdf-render FILE|- WIDTH LENGTH DPI ORIENTATION MATRIX|bilevel|diffusion
+//
+// MATRIX: the 256 thresholds in hex; bilevel: a threshold at mid-gray;
+// diffusion: error diffusion (photos).
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -85,12 +88,13 @@ int main(int argc, char* argv[])
 {
     LabelGeometry label{};
     uint32_t orientation = 0;
-    DitherMatrix matrix;
+    DitherMatrix matrix{};
     const bool biLevel = argc == 7 && std::strcmp(argv[6], "bilevel") == 0;
+    const bool diffuse = argc == 7 && std::strcmp(argv[6], "diffusion") == 0;
     if (argc != 7 || !parseNumber(argv[2], &label.widthDots) || !parseNumber(argv[3], &label.lengthDots) ||
         !parseNumber(argv[4], &label.dpi) || !parseNumber(argv[5], &orientation) ||
-        (!biLevel && !parseMatrix(argv[6], &matrix))) {
-        return failWith("usage: tavelin-pdf-render FILE|- WIDTH LENGTH DPI ORIENTATION MATRIX|bilevel");
+        (!biLevel && !diffuse && !parseMatrix(argv[6], &matrix))) {
+        return failWith("usage: tavelin-pdf-render FILE|- WIDTH LENGTH DPI ORIENTATION MATRIX|bilevel|diffusion");
     }
     label.orientation = static_cast<int>(orientation);
     DocumentInput input;
@@ -102,7 +106,9 @@ int main(int argc, char* argv[])
     FrameSink sink;
     PageWriter writer;
     std::string reason;
-    if (!pageWriterInit(&writer, label, biLevel ? nullptr : &matrix, &sink, &reason) ||
+    const bool set = pageWriterInit(&writer, label, biLevel ? nullptr : &matrix, &sink, &reason);
+    writer.diffuse = diffuse;
+    if (!set ||
         !renderPdf(input, &writer, &reason)) {
         return failWith(reason);
     }

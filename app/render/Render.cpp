@@ -33,6 +33,7 @@ bool renderImage(DocumentKind kind, const DocumentInput& input, PageWriter* writ
         // A stop asked for by the sink is not a failure of the document.
         return *reason == kStoppedReason;
     }
+    writer->diffuse = imageDiffuses(writer->content, kind, image);
     // The turn is chosen on the reduced image, whose aspect is the image's.
     const Turn turn = resolveTurn(writer->label.orientation, image.width, image.height, writer->label.widthDots,
                                   writer->label.lengthDots);
@@ -41,15 +42,32 @@ bool renderImage(DocumentKind kind, const DocumentInput& input, PageWriter* writ
 
 }  // namespace
 
+bool imageDiffuses(ContentOptimize content, DocumentKind kind, const GrayImage& image)
+{
+    switch (content) {
+    case ContentOptimize::Photo:
+        return true;
+    case ContentOptimize::Auto:
+        return kind == DocumentKind::Jpeg ||
+               looksLikePhoto(image.pixels.get(), static_cast<size_t>(image.width) * image.height);
+    case ContentOptimize::TextAndGraphics:
+        break;
+    }
+    return false;
+}
+
 bool renderDocument(DocumentKind kind, const DocumentInput& input, const LabelGeometry& label,
-                    const DitherMatrix* matrix, PageSink& sink, std::string* reason) noexcept
+                    const DitherMatrix* matrix, PageSink& sink, std::string* reason, ContentOptimize content) noexcept
 {
     try {
         PageWriter writer;
         if (!pageWriterInit(&writer, label, matrix, &sink, reason)) {
             return false;
         }
+        writer.content = content;
         if (kind == DocumentKind::Pdf) {
+            // A PDF is a photo only when the job says so.
+            writer.diffuse = content == ContentOptimize::Photo;
             return renderPdfInHelper(input, &writer, reason);
         }
         return renderImage(kind, input, &writer, reason);

@@ -29,13 +29,21 @@ bool documentKindForMime(const char* mimeType, DocumentKind* kind);
 //  - PDF: one label per page, each rendered at the resolution that makes it
 //    fit the label (never finer), then placed the same way.
 // Each label is dithered with `matrix` (null: threshold at mid-gray; see
-// ditherRow) and handed to sink.takePage, once - copies are the caller's.
+// ditherRow), or diffused (diffuseRow) when `content` says photo, or, for
+// "auto", when the image is a JPEG or a PNG that looksLikePhoto; never
+// when bi-level. It is handed to sink.takePage, once - copies are the
+// caller's.
 // True when every page was handed on, or the sink stopped the document
 // (takePage false, or shouldStop true). False, with *reason, when the
 // document cannot be read or rendered; pages already handed on stay so
 // (a PDF whose third page is broken has handed on two).
 bool renderDocument(DocumentKind kind, const DocumentInput& input, const LabelGeometry& label,
-                    const DitherMatrix* matrix, PageSink& sink, std::string* reason) noexcept;
+                    const DitherMatrix* matrix, PageSink& sink, std::string* reason,
+                    ContentOptimize content = ContentOptimize::Auto) noexcept;
+
+// Whether an image document is diffused (see renderDocument); `image` is
+// the decoded image.
+bool imageDiffuses(ContentOptimize content, DocumentKind kind, const GrayImage& image);
 
 // The test label (TestLabel.h) for the label's size and label.dpi, as one
 // page to the sink. label.orientation is not used.

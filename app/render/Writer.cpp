@@ -1,5 +1,7 @@
 #include "app/render/Writer.h"
 
+#include <cstring>
+
 bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatrix* matrix, PageSink* sink,
                     std::string* reason)
 {
@@ -19,11 +21,19 @@ bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatri
     return true;
 }
 
-void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, uint8_t* bits)
+void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t* errors, uint8_t* bits)
 {
     const size_t bytesPerRow = (static_cast<size_t>(labelGray.width) + 7) / 8;
+    const bool diffuse = errors != nullptr && matrix != nullptr;
+    if (diffuse) {
+        std::memset(errors, 0, (static_cast<size_t>(labelGray.width) + 2) * sizeof(int32_t));
+    }
     for (uint32_t y = 0; y < labelGray.height; ++y) {
-        ditherRow(labelGray.row(y), labelGray.width, y, matrix, bits + y * bytesPerRow);
+        if (diffuse) {
+            diffuseRow(labelGray.row(y), labelGray.width, y, errors, bits + y * bytesPerRow);
+        } else {
+            ditherRow(labelGray.row(y), labelGray.width, y, matrix, bits + y * bytesPerRow);
+        }
     }
 }
 
@@ -33,7 +43,18 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
         *reason = "page does not match the label size";
         return PageResult::Failed;
     }
-    ditherLabel(labelGray, w->matrix, w->bits.get());
+    int32_t* errors = nullptr;
+    if (w->diffuse) {
+        if (!w->errors) {
+            w->errors = allocateBytes((static_cast<size_t>(w->label.widthDots) + 2) * sizeof(int32_t), false);
+        }
+        if (!w->errors) {
+            *reason = "out of memory for the label's error row";
+            return PageResult::Failed;
+        }
+        errors = reinterpret_cast<int32_t*>(w->errors.get());
+    }
+    ditherLabel(labelGray, w->matrix, errors, w->bits.get());
     PageBitmap page;
     page.index = w->pages;
     page.width = w->label.widthDots;

@@ -1,5 +1,6 @@
 // Handing finished labels to the sink: place (for images), dither with the
-// printer's matrix, pack. One label buffer and one bitmap, reused per page.
+// printer's matrix or diffuse the error (photos), pack. One label buffer
+// and one bitmap, reused per page; diffusion adds one row of errors.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +14,13 @@
 struct PageWriter {
     LabelGeometry label;
     const DitherMatrix* matrix = nullptr;
+    ContentOptimize content = ContentOptimize::Auto;
+    bool diffuse = false;     // error diffusion instead of the matrix (not bi-level)
     PageSink* sink = nullptr;
     uint32_t pages = 0;       // handed to the sink so far
     size_t bytesPerRow = 0;
     ByteBuffer bits;          // bytesPerRow * lengthDots
+    ByteBuffer errors;        // int32_t * (widthDots + 2), when diffusing
 };
 
 enum class PageResult { Next, Stopped, Failed };
@@ -31,5 +35,6 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
 PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::string* reason);
 
 // Packs a label-sized gray image into `bits` (rows of (width + 7) / 8
-// bytes) with ditherRow.
-void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, uint8_t* bits);
+// bytes) with ditherRow, or with diffuseRow when `errors` (width + 2
+// entries) is given and the page is not bi-level.
+void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t* errors, uint8_t* bits);

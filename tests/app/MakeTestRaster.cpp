@@ -4,10 +4,12 @@
 //
 //   tvl-app-test-raster --out JOB --expect EXPECTED [--format pwg|urf]
 //       [--page WxH] [--dpi N] [--label-mm WxL] [--pattern NAME] [--pages N]
-//       [--bilevel] [--bpl N] [--header-only] [--later-dpi N]
+//       [--bilevel] [--diffuse] [--bpl N] [--header-only] [--later-dpi N]
+// (--diffuse: expected labels error-diffused, as for print-content-optimize photo)
 //
 // Patterns: white, black, checker (8-pixel squares of 0 and 255), ramp
 // (gray across the page), frame (a 2-pixel black border and a diagonal).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 
 #include <cups/raster.h>
 
+#include "app/Dither.h"
 #include "app/DitherMatrix.h"
 #include "settings/Units.h"
 
@@ -37,6 +40,7 @@ struct Options {
     std::string pattern = "checker";
     unsigned pages = 1;
     bool bilevel = false;
+    bool diffuse = false;
     unsigned bpl = 0;        // bytes per line written in the header; 0: the width
     bool headerOnly = false; // the header and one line: a page that ends early
     unsigned laterDpi = 0;   // resolution of the pages after the first; 0: --dpi
@@ -65,8 +69,8 @@ bool parse(int argc, char** argv, Options* o)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (a == "--bilevel") {
-            o->bilevel = true;
+        if (a == "--bilevel" || a == "--diffuse") {
+            (a == "--bilevel" ? o->bilevel : o->diffuse) = true;
             continue;
         }
         if (a == "--header-only") {
@@ -176,9 +180,17 @@ bool writeExpected(const Options& o)
         h.cupsColorSpace = CUPS_CSPACE_K;
         h.cupsNumColors = 1;
         cupsRasterWriteHeader2(r, &h);
+        std::vector<int32_t> errors(lw + 2, 0);
+        std::vector<uint8_t> row(std::min(lw, o.width));
         for (unsigned y = 0; y < ll; ++y) {
             std::fill(bits.begin(), bits.end(), 0);
-            for (unsigned x = 0; y < o.height && x < lw && x < o.width; ++x) {
+            for (unsigned x = 0; o.diffuse && y < o.height && x < row.size(); ++x) {
+                row[x] = gray(o, x, y, p);
+            }
+            if (o.diffuse && y < o.height) {
+                diffuseRow(row.data(), row.size(), y, errors.data(), bits.data());
+            }
+            for (unsigned x = 0; !o.diffuse && y < o.height && x < lw && x < o.width; ++x) {
                 const unsigned char g = gray(o, x, y, p);
                 const bool black = o.bilevel ? g < 128 : g <= kThresholds[y & 15][x & 15];
                 if (black) {

@@ -4,8 +4,8 @@
 # device, a private cupsd (tests/cups/private-cupsd.sh) with a queue made by
 # `lpadmin -m everywhere` from the application's IPP attributes, and a PDF and
 # a PNG printed with lp. Each label must arrive in the application's file
-# device on the 4 x 6 in label of the printer's defaults (812 x 1219 dots at
-# 203 dpi), with ink on it.
+# device on the 4 x 6 in label of the printer's defaults, at the printer's
+# resolution whatever the print-quality, with ink on it.
 #
 #   app-cups.sh BUILD_DIR APP TVL_INSPECT
 #
@@ -27,7 +27,7 @@ pcupsd_require gs python3 || exit 1
 BUILD=$(cd "$1" && pwd)
 APP=$2 INSPECT=$3
 
-WORK=$(mktemp -d /tmp/tvl-app-cups.XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-cups.XXXXXX")
 APP_PID=""
 FAILURES=0
 cleanup() {
@@ -78,36 +78,40 @@ done
 pcupsd_prepare "$BUILD" "$WORK" || exit 1
 ln -s /usr/lib/cups/backend/ipp "$BIN/backend/ipp"  # CUPS's own IPP backend
 pcupsd_start || exit 1
-if lpadmin -p tvl -E -v "ipp://localhost:$PORT/ipp/print/labels" -m everywhere 2>"$WORK/lpadmin.err"; then
-    pass "lpadmin -m everywhere"
-else
-    fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.err")"
-    exit 1
-fi
+# The queue, made anew from the printer's attributes as a user would.
+make_queue() {
+    lpadmin -x tvl 2>/dev/null
+    lpadmin -p tvl -E -v "ipp://localhost:$PORT/ipp/print/labels" -m everywhere 2>"$WORK/lpadmin.err" &&
+        pass "lpadmin -m everywhere" || { fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.err")"; exit 1; }
+}
+make_queue
 
-# --- Documents: name | how it is made ----------------------------------------
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$WORK/label.pdf" "$SRC/tests/cups/label.ps"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r100 -sOutputFile="$WORK/label.png" "$SRC/tests/cups/label.ps"
 chmod 0644 "$WORK/label.pdf" "$WORK/label.png"
-declare -A JOB
-for doc in pdf png; do
-    out=$(lp -d tvl -t "cups-$doc" "$WORK/label.$doc" 2>&1) || fail "lp $doc: $out"
-    JOB[$doc]=$(sed -n 's/^request id is tvl-\([0-9]*\).*/\1/p' <<<"$out")
-done
-
-# Every job ends (cupsd's own state), then its label is in the file device.
-for _ in $(seq 1 600); do
-    [ -z "$(lpstat -W not-completed -o tvl 2>/dev/null)" ] && break
-    sleep 0.1
-done
-# What CUPS made of the attributes (its PPD is written by now): a 4 x 6 in
-# default size.
-grep -q '^\*DefaultPageSize: 4x6$' "$CONF/ppd/tvl.ppd" && pass "the queue's default size is 4 x 6 in" ||
-    fail "the queue's default size: $(grep '^\*DefaultPageSize' "$CONF/ppd/tvl.ppd")"
-for doc in pdf png; do
+# Jobs, each waited for: name | document | the printer's resolution | lp
+# options. Every print-quality (3 draft, 5 high) prints at the printer's
+# resolution; "set-300dpi" sets it to 300 dpi and makes the queue anew.
+while IFS='|' read -r doc file dpi options; do
+    [ -z "$doc" ] && continue
+    if [ "$doc" = set-300dpi ]; then
+        "$APP" modify -d labels -o printer-resolution=300dpi >/dev/null || fail "modify printer-resolution=300dpi"
+        make_queue
+        continue
+    fi
+    # shellcheck disable=SC2086
+    out=$(lp -d tvl -t "cups-$doc" $options "$WORK/label.$file" 2>&1) || fail "lp $doc: $out"
+    job=$(sed -n 's/^request id is tvl-\([0-9]*\).*/\1/p' <<<"$out")
+    for _ in $(seq 1 600); do
+        [ -z "$(lpstat -W not-completed -o tvl 2>/dev/null)" ] && [ -s "$OUT/cups-$doc.prn" ] && break
+        sleep 0.1
+    done
+    # The queue's PPD: a 4 x 6 in default size at the printer's one resolution.
+    grep -q '^\*DefaultPageSize: 4x6$' "$CONF/ppd/tvl.ppd" && grep -q "^\*DefaultResolution: ${dpi}dpi" "$CONF/ppd/tvl.ppd" ||
+        fail "$doc: the queue's $(grep -E '^\*Default(PageSize|Resolution)' "$CONF/ppd/tvl.ppd" | tr '\n' ' ')"
     label=$OUT/cups-$doc.prn
-    if ! lpstat -W completed -o tvl | grep -q "^tvl-${JOB[$doc]} "; then
-        fail "$doc: job ${JOB[$doc]} did not complete: $(lpstat -l -W all -o tvl | grep -A3 "tvl-${JOB[$doc]} ")"
+    if ! lpstat -W completed -o tvl | grep -q "^tvl-$job "; then
+        fail "$doc: job $job did not complete: $(lpstat -l -W all -o tvl | grep -A3 "tvl-$job ")"
         continue
     fi
     if [ ! -s "$label" ]; then
@@ -115,13 +119,14 @@ for doc in pdf png; do
         continue
     fi
     "$INSPECT" --png "$WORK/$doc" "$label" >"$WORK/$doc.txt" 2>&1 || fail "$doc: tvl-inspect cannot decode the label"
-    # 4 x 6 in: 1219 x 812 dots at 203 dpi, 1798 x 1198 at 300 (CUPS picks
-    # the resolution).
+    # 4 x 6 in: 1219 x 812 dots at 203 dpi, 1798 x 1198 at 300.
+    size='length=1219 width=812 '
+    [ "$dpi" = 300 ] && size='length=1798 width=1198 '
     summary=$(grep '^SUMMARY' "$WORK/$doc.txt")
-    if echo "$summary" | grep -Eq 'pages=1 length=(1219 width=812|1798 width=1198) '; then
-        pass "$doc: one 4 x 6 in label ($summary)"
+    if grep -q "pages=1 $size" <<<"$summary"; then
+        pass "$doc: one 4 x 6 in label at $dpi dpi ($summary)"
     else
-        fail "$doc: $summary"
+        fail "$doc: not at $dpi dpi: $summary"
     fi
     # The whole label on it: the sample's frame shows in its first and last
     # rows (a Letter page cut to the label would lose one of them), and one
@@ -132,7 +137,15 @@ for doc in pdf png; do
     else
         fail "$doc: $ink black dots, $top at the top, $bottom at the bottom, $(grep -c '^PRINT' "$WORK/$doc.txt") print commands"
     fi
-done
+done <<'JOBS'
+pdf|pdf|203|
+png|png|203|
+pdf-draft|pdf|203|-o print-quality=3
+png-high|png|203|-o print-quality=5
+set-300dpi
+pdf-300|pdf|300|
+png-300-draft|png|300|-o print-quality=3
+JOBS
 
 [ "$FAILURES" -eq 0 ] || { pcupsd_show_log; echo "$FAILURES failure(s)"; exit 1; }
 echo "all passed"

@@ -73,11 +73,11 @@ pdf-three-pages|pdf-3|application/pdf|left|3|1|
 pdf-copies|pdf-3|application/pdf|left|3|3|
 pdf-page-two|pdf-3|application/pdf|left|1|1|-d ranges=2-2
 pdf-pages-two-on|pdf-3|application/pdf|left|2|1|-d ranges=2-9
-pdf-at-300dpi|pdf-1|application/pdf|left|1|1|-d resolution=300dpi
+pdf-asks-300dpi|pdf-1|application/pdf|left|1|1|-d resolution=300dpi
 CASES
-# A document's resolution is the job's printer-resolution, else the
-# printer's default (libpappl alone would take 300 dpi, its middle one).
-grep -qx 'SW 1198' "$WORK/pdf-at-300dpi.txt" || fail "pdf-at-300dpi: label not 1198 dots wide"
+# A document prints at the printer's resolution (its print head's): a job's
+# own printer-resolution is ignored.
+grep -qx 'SW 812' "$WORK/pdf-asks-300dpi.txt" || fail "pdf-asks-300dpi: label not 812 dots wide"
 grep -qx 'SW 812' "$WORK/pdf-one-page.txt" || fail "pdf-one-page: label not 812 dots wide"
 
 # A PNG sent as application/octet-stream is typed by libpappl and still

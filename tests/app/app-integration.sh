@@ -29,10 +29,14 @@ check_printed() {
 }
 
 # Raster pages that must print exactly: name | format | page | extra
-# generator options | extra ipptool options. The 4 x 6 in label is 812 x
-# 1219 dots at 203 dpi and 1198 x 1798 at 300 dpi.
-while IFS='|' read -r name format gen ipp; do
+# generator options | extra ipptool options | the client's address (empty:
+# localhost; the server's "localhost" is 127.0.0.1 and ::1). The 4 x 6 in
+# label is 812 x 1219 dots at 203 dpi and 1198 x 1798 at 300 dpi.
+URI_LOCALHOST=$URI
+while IFS='|' read -r name format gen ipp host; do
     [ -z "$name" ] && continue
+    [ "$host" = "[::1]" ] && ! grep -qs ' lo$' /proc/net/if_inet6 && { echo "skipped: $name (no IPv6 loopback)"; continue; }
+    URI="ipp://${host:-localhost}:$PORT/ipp/print/labels"
     # shellcheck disable=SC2086
     "$RASTER" --out "$WORK/$name.in" --expect "$WORK/$name.expect" $gen || { fail "$name: generator"; continue; }
     # shellcheck disable=SC2086
@@ -43,13 +47,16 @@ exact-black-white|image/pwg-raster|--page 812x1218 --pattern checker|
 all-black|image/pwg-raster|--page 812x1219 --pattern black|
 gray-dithered|image/pwg-raster|--page 812x1218 --pattern ramp|
 gray-bi-level|image/pwg-raster|--page 812x1218 --pattern ramp --bilevel|-d color=bi-level
+gray-photo|image/pwg-raster|--page 812x1218 --pattern ramp --diffuse|-d content=photo
 wide-letter|image/pwg-raster|--page 1725x2233 --pattern frame|
 wide-900|image/pwg-raster|--page 900x1218 --pattern checker|
 narrow-two-pages|image/pwg-raster|--page 400x600 --pattern frame --pages 2|
 urf-page|image/urf|--format urf --page 812x1218 --pattern checker|
 urf-gray|image/urf|--format urf --page 812x1218 --pattern ramp|
 page-at-300dpi|image/pwg-raster|--dpi 300 --page 1200x1800 --pattern frame|
+ipv6-loopback|image/pwg-raster|--page 812x1218 --pattern checker||[::1]
 CASES
+URI=$URI_LOCALHOST
 
 # A custom size through media-col (2.25 x 1.25 in: 457 x 254 dots), with
 # the job's own darkness (-20 over 50 configured: SD 5) and speed (3 ips).

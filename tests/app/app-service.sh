@@ -20,7 +20,7 @@ if [ -z "${TVL_IN_MOUNTNS:-}" ]; then
 fi
 BUILD=$(cd "$1" && pwd)
 INSPECT=$2 RASTER=$3
-WORK=$(mktemp -d /tmp/tvl-app-service.XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-service.XXXXXX")
 chmod 0755 "$WORK"
 touch "$WORK/started"
 SERVER_PID=""
@@ -30,7 +30,12 @@ cleanup() {
         kill "$SERVER_PID" 2>/dev/null
         wait "$SERVER_PID" 2>/dev/null
     fi
-    umount /var/lib 2>/dev/null
+    # A server that a root sub-command started for itself (when the
+    # service was gone) would outlive the test in this namespace.
+    if [ -n "${MOUNTED:-}" ]; then
+        env -u TVL_APP_STATE_DIR "$PROGRAM" shutdown >/dev/null 2>&1
+        umount /var/lib 2>/dev/null
+    fi
     if [ "$FAILURES" -eq 0 ]; then rm -rf "$WORK"; else echo "work folder kept: $WORK"; fi
 }
 trap cleanup EXIT
@@ -61,7 +66,8 @@ fi
 # What systemd would set up: /var/lib/tavelin-printer-app for the service's
 # user (StateDirectory=, %S is /var/lib), its Environment=.
 mkdir "$WORK/var-lib"
-mount --bind "$WORK/var-lib" /var/lib
+mount --bind "$WORK/var-lib" /var/lib || { fail "mount --bind /var/lib"; exit 1; }
+MOUNTED=1
 STATE=/var/lib/tavelin-printer-app
 mkdir -m 0750 "$STATE"
 chown nobody:nogroup "$STATE"
@@ -135,7 +141,7 @@ SERVER_PID=""
 
 # Everything the service's user wrote is in its state folder (the label
 # folder aside): nothing of its own in /tmp, /var/tmp or the build.
-stray=$(find /tmp /var/tmp "$BUILD" -xdev -user nobody -newer "$WORK/started" ! -path "$WORK/*" 2>/dev/null |
+stray=$(find /tmp /var/tmp "${TMPDIR:-/tmp}" "$BUILD" -xdev -user nobody -newer "$WORK/started" ! -path "$WORK/*" 2>/dev/null |
     head -n 5)
 [ -z "$stray" ] && pass "nothing written outside the state folder" || fail "written outside: $stray"
 

@@ -47,7 +47,7 @@ if [ ! -x "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
     exit 1
 fi
 
-WORK=$(mktemp -d /tmp/tvl-cupsd.XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-cupsd.XXXXXX")
 cleanup() {
     pcupsd_stop
     rm -rf "$WORK"

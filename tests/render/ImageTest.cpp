@@ -295,4 +295,22 @@ TEST(Render, SamplesToGray)
     }
 }
 
+// Which images are diffused: photos by the job's word, else JPEG and PNGs
+// that look like photos (a gray ramp, not black and white bars).
+TEST(Render, ImagesDiffusedByContent)
+{
+    GrayImage ramp, bars;
+    std::string reason;
+    ASSERT_TRUE(allocateGray(256, 64, 255, &ramp, &reason) && allocateGray(256, 64, 255, &bars, &reason));
+    for (uint32_t i = 0; i < 256 * 64; ++i) {
+        ramp.pixels.get()[i] = static_cast<uint8_t>(i);
+        bars.pixels.get()[i] = i / 4 % 2 ? 0 : 255;
+    }
+    EXPECT_TRUE(imageDiffuses(ContentOptimize::Photo, DocumentKind::Png, bars));
+    EXPECT_TRUE(imageDiffuses(ContentOptimize::Auto, DocumentKind::Jpeg, bars));
+    EXPECT_TRUE(imageDiffuses(ContentOptimize::Auto, DocumentKind::Png, ramp));
+    EXPECT_FALSE(imageDiffuses(ContentOptimize::Auto, DocumentKind::Png, bars));
+    EXPECT_FALSE(imageDiffuses(ContentOptimize::TextAndGraphics, DocumentKind::Jpeg, ramp));
+}
+
 }  // namespace
