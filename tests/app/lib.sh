@@ -20,16 +20,12 @@ running() {
     [ -r "/proc/$1/stat" ] && [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -c1)" != Z ]
 }
 
-# stop_server: SIGTERM, and SIGKILL for a server that has not ended 10 s
-# later (one that hangs does not).
+# stop_server: SIGTERM, then SIGKILL 10 s later for a server that hangs.
 stop_server() {
     if [ -n "$SERVER_PID" ]; then
         kill "$SERVER_PID" 2>/dev/null || true
         stop_waited=0
-        while running "$SERVER_PID" && [ $stop_waited -lt 100 ]; do
-            sleep 0.1
-            stop_waited=$((stop_waited + 1))
-        done
+        while running "$SERVER_PID" && [ $((stop_waited += 1)) -le 100 ]; do sleep 0.1; done
         running "$SERVER_PID" && kill -KILL "$SERVER_PID" 2>/dev/null
         wait "$SERVER_PID" 2>/dev/null || true
         SERVER_PID=""
@@ -110,8 +106,7 @@ value() {
 # print_job NAME FORMAT FILE [-d var=value ...]: Print-Job sent whole with
 # its length (a chunked upload cut short waits for libpappl's 60 s read
 # timeout; no driver code runs meanwhile), retried while
-# the printer answers server-error-busy ($BUSY_TRIES times, default 200).
-# Sets JOB (0 when refused), STATUS.
+# the printer answers server-error-busy. Sets JOB (0 when refused), STATUS.
 print_job() {
     name=$1 format=$2 file=$3
     shift 3
@@ -121,7 +116,7 @@ print_job() {
         ipptool -L -tv -d name="$name" -d format="$format" -f "$file" "$@" "$URI" "$IPP/${PRINT_TEST:-print-job.test}" \
             >"$answer" 2>&1 || true
         STATUS=$(sed -n 's/^ *status-code = \([a-z-]*\).*/\1/p' "$answer" | head -n 1)
-        if [ "$STATUS" != "server-error-busy" ] || [ $tries -ge "${BUSY_TRIES:-200}" ]; then
+        if [ "$STATUS" != "server-error-busy" ] || [ $tries -ge 200 ]; then
             break
         fi
         BUSY_SEEN=1
