@@ -461,7 +461,9 @@ int main(int argc, char* argv[])
 {
     // A printer that closes its connection would otherwise end the server
     // at the next write: libpappl writes to sockets without MSG_NOSIGNAL.
-    // The write fails with EPIPE instead and the job is aborted.
+    // The write fails with EPIPE instead and the job is aborted. (libcups's
+    // httpInitialize ignores SIGPIPE too, once something calls it; the
+    // server does not count on that.)
     signal(SIGPIPE, SIG_IGN);
     const char* subCommand = subCommandOf(argc, argv);
     if (strcmp(subCommand, "devices") == 0) {
