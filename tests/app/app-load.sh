@@ -101,6 +101,33 @@ ROWS
 curl -s "http://localhost:$PORT/fault/label-settings" | grep -q 'name="write-timeout" .* value="60"' ||
     fail "the Label Settings page does not show the printer timeout"
 
+# kill -9 while a job waits on the printer and a PNG is queued behind it: the
+# restarted server starts the queued job by itself, and a sub-command that
+# finds the server gone says so before it starts one of its own.
+"$APP" modify -d fault -o write-timeout-default=60 >/dev/null || fail "k9: modify"
+echo "never 0 k9-stalled" >"$OUT/next"
+URI="ipp://localhost:$PORT/ipp/print/fault" PRINT_TEST=print-job.test
+print_job k9-stalled image/pwg-raster "$WORK/big.in" >/dev/null 2>&1 &
+n=0 && while [ ! -e "$OUT/k9-stalled.prn" ] && [ $((n += 1)) -le 100 ]; do sleep 0.1; done
+PRINT_TEST=print-document.test print_job k9-queued image/png "$WORK/png-gray.in"
+QUEUED=$JOB
+sleep 2 # the job history is saved within a second of a change
+kill -KILL "$SERVER_PID" && wait "$SERVER_PID" 2>/dev/null
+SERVER_PID=""
+echo "reads 0 k9-queued" >"$OUT/next"
+start_server || exit 1
+URI="ipp://localhost:$PORT/ipp/print/fault"
+wait_job "$QUEUED"
+[ "$STATE" = completed ] && [ "$(labels_in "$(output_of k9-queued)")" -eq 1 ] &&
+    pass "kill -9: the queued PNG printed after the restart by itself" ||
+    fail "kill -9: the queued job $QUEUED $STATE '$MESSAGE' after the restart"
+stop_server
+"$APP" printers >/dev/null 2>"$WORK/gone.txt"
+grep -q "no server is running" "$WORK/gone.txt" && pass "a sub-command says the server is gone" ||
+    fail "a sub-command with the server gone said: $(cat "$WORK/gone.txt")"
+"$APP" shutdown >/dev/null 2>&1
+start_server || exit 1
+
 shutdown_server
 [ "${SERVER_STATUS:-1}" -eq 0 ] || fail "the server ended with status $SERVER_STATUS (see $WORK/server.out)"
 [ "$FAILURES" -eq 0 ] || { echo "$FAILURES failure(s)"; exit 1; }
