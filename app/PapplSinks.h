@@ -9,7 +9,7 @@
 
 #include <pappl/pappl.h>
 
-#include "app/PapplPrivate.h"
+#include "app/PapplCompat.h"
 #include "app/WriteWatch.h"
 #include "output/Band.h"
 #include "output/Sink.h"

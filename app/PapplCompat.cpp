@@ -1,4 +1,4 @@
-#include "app/PapplPrivate.h"
+#include "app/PapplCompat.h"
 
 #include <cstring>
 
