@@ -90,12 +90,11 @@ void describePageError(const PageResult& result, int pageNumber, char* text, siz
     case PageError::None:
         snprintf(text, size, "Page %d printed", pageNumber);
         break;
+    case PageError::TooLarge:
+        describeOversizedPage(result.page, static_cast<unsigned>(pageNumber), text, size);
+        break;
     case PageError::NoMemory:
-        if (result.detail == 0) {
-            snprintf(text, size, "Not enough memory for page %d (its size does not fit in memory)", pageNumber);
-        } else {
-            snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
-        }
+        snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
         break;
     case PageError::ShortData:
         snprintf(text, size, "Page %d ends early or cannot be read", pageNumber);
@@ -224,9 +223,10 @@ PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* hea
                      int32_t copies)
 {
     PageMemory memory{};
-    if (!pageMemoryFor(*header, settings.rotation, &memory)) {
-        logSystemError(out, kAllocationError, ENOMEM);
-        return failed(PageError::NoMemory);
+    if (!pageFitsLabel(rasterPageOf(*header)) || !pageMemoryFor(*header, settings.rotation, &memory)) {
+        PageResult refused = failed(PageError::TooLarge);
+        refused.page = rasterPageOf(*header);
+        return refused;
     }
     ByteBuffer page = allocateBytes(memory.pageBuffer, true);
     if (!page) {
