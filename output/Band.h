@@ -86,8 +86,16 @@ PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint3
 PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t rows);
 PageResult endBandedPage(Output& out, int32_t copies);
 
-// Reads one page's pixels from the raster stream, then sendPage; a page
-// larger than any label is refused before any memory is taken for it. The
-// raster stream stays open.
+// The memory of a job's pages: the pixels as read, and the quarter-turned
+// page. Kept from one page to the next; freed with the record.
+struct PageBuffers {
+    ReusedBuffer pixels;
+    ReusedBuffer turned;
+};
+
+// Reads one page's pixels from the raster stream into `buffers`, then sends
+// it as sendPage does, a quarter-turned page from the turn's own buffer; a
+// page larger than any label is refused before any memory is taken for it.
+// The raster stream stays open.
 PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
-                     int32_t copies);
+                     int32_t copies, PageBuffers* buffers);
