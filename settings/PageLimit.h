@@ -63,8 +63,8 @@ uint64_t pageBytes(const RasterPage& page);
 // line and bytes.
 bool pageFitsLabel(const RasterPage& page);
 
-// Why page `pageNumber` is refused: "Page 1 (8 x 71375 pixels, 571000000
-// bytes) is larger than any label: at 600 dpi and 1 bit per pixel a page
-// has at most 27000 pixels a side and 10260000 bytes", without a line end.
-// Writes at most `size` bytes with the terminating zero.
+// Why page `pageNumber` is refused: "Page 1 (8 x 571 pixels, 571000000
+// bytes) is larger than any label: at 203 dpi and 1 bit per pixel a page
+// has at most 9135 pixels a side, 1142 bytes a line and 1178415 bytes",
+// without a line end. Writes at most `size` bytes with the terminating zero.
 void describeOversizedPage(const RasterPage& page, unsigned pageNumber, char* text, size_t size);
