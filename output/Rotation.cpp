@@ -176,9 +176,10 @@ __attribute__((target("avx2"))) inline __m256i twoRows(const uint8_t* low, const
 
 // One 32 x 16 tile: the 32 source rows row0 + j * rowStride (j = 0..31)
 // become four adjacent turned bytes, row j = 0 the top bit of the first, 8,
-// 16 and 24 of the others; c0, out and step as for turnTile.
+// 16 and 24 of the others; c0, out and step as for turnTile. The tile's
+// byte columns before `fromColumn` (0..15) are left as they are.
 __attribute__((target("avx2"))) void turnTile32(const uint8_t* row0, ptrdiff_t rowStride, size_t c0, uint8_t* out,
-                                                ptrdiff_t step)
+                                                ptrdiff_t step, int fromColumn)
 {
     const uint8_t* at = row0 + c0;
     __m256i v[16];
@@ -188,7 +189,7 @@ __attribute__((target("avx2"))) void turnTile32(const uint8_t* row0, ptrdiff_t r
         v[i + 8] = twoRows(at + (15 - i) * rowStride, at + (31 - i) * rowStride);
     }
     transpose16x16Lanes(v);
-    for (int c = 0; c < 16; ++c) {
+    for (int c = fromColumn; c < 16; ++c) {
         __m256i column = v[c];
         uint8_t* o = out + static_cast<ptrdiff_t>(8 * (c0 + static_cast<size_t>(c))) * step;
 #pragma GCC unroll 8
@@ -250,15 +251,16 @@ void turnPage(const uint8_t* source, uint32_t height, size_t bytesPerLine, RowOf
 #if defined(TVL_TURN_AVX2)
     if (kernelInUse() == TurnKernel::Avx2 && bytesPerLine >= 16) {
         // Tiles of 32 rows x 16 byte columns, a column strip at a time; the
-        // last strip ends at the row's end and may cover columns of the one
-        // before again, which it turns to the same bytes.
+        // last strip ends at the row's end and reads columns of the one
+        // before again, but writes only its own.
         const size_t quads = fullGroups / 4;
         for (size_t c0 = 0; c0 < bytesPerLine; c0 += 16) {
             const size_t column = c0 + 16 <= bytesPerLine ? c0 : bytesPerLine - 16;
+            const int from = static_cast<int>(c0 - column);
             for (size_t quad = 0; quad < quads; ++quad) {
                 // The source rows of a group follow each other up or down.
                 const uint8_t* row0 = rowAt(quad * 32);
-                turnTile32(row0, rowAt(quad * 32 + 1) - row0, column, out + 4 * quad, step);
+                turnTile32(row0, rowAt(quad * 32 + 1) - row0, column, out + 4 * quad, step, from);
             }
         }
         kb = quads * 4;
