@@ -15,6 +15,7 @@
 #include "app/PapplSinks.h"
 #include "output/Band.h"
 #include "output/Setup.h"
+#include "settings/PageLimit.h"
 #include "settings/Units.h"
 
 namespace {
@@ -109,6 +110,10 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
     if (h.HWResolution[0] != h.HWResolution[1] || !isSupportedResolution(h.HWResolution[0])) {
         snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at 203, 300 or 600 dpi", page,
                  h.HWResolution[0], h.HWResolution[1]);
+        return false;
+    }
+    if (!pageFitsLabel(rasterPageOf(h))) {
+        describeOversizedPage(rasterPageOf(h), page, message, size);
         return false;
     }
     return true;

@@ -171,13 +171,14 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
     cups_page_header_t header{};
     int pages = 0;
     PageResult result;
+    PageBuffers buffers;
     while (cupsRasterReadHeader(raster.get(), &header) != 0) {
         if (Canceled) {
             break;
         }
         ++pages;
         schedulerLine(out, "INFO: Printing label %d", pages);
-        result = printPage(out, raster.get(), &header, *settings, copies);
+        result = printPage(out, raster.get(), &header, *settings, copies, &buffers);
         if (!result.printed()) {
             break;
         }

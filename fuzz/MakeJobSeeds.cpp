@@ -17,6 +17,8 @@ struct Page {
     unsigned width;
     unsigned height;
     unsigned bitsPerPixel;
+    unsigned bytesPerLine = 0;  // 0: from the width
+    unsigned rowsWritten = ~0u;  // fewer than the height: the stream ends early
 };
 
 bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Page>& pages, cups_mode_t mode)
@@ -34,11 +36,12 @@ bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Pa
         h.cupsWidth = p.width;
         h.cupsHeight = p.height;
         h.cupsBitsPerPixel = h.cupsBitsPerColor = p.bitsPerPixel;
-        h.cupsBytesPerLine = (p.width * p.bitsPerPixel + 7) / 8;
+        h.cupsBytesPerLine = p.bytesPerLine != 0 ? p.bytesPerLine : (p.width * p.bitsPerPixel + 7) / 8;
         h.cupsColorSpace = p.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
         h.cupsNumColors = 1;
         ok = ok && cupsRasterWriteHeader2(raster, &h) != 0;
-        std::vector<uint8_t> pixels(static_cast<size_t>(h.cupsBytesPerLine) * p.height);
+        std::vector<uint8_t> pixels(static_cast<size_t>(h.cupsBytesPerLine) *
+                                    (p.rowsWritten < p.height ? p.rowsWritten : p.height));
         for (uint8_t& b : pixels) {
             seed = seed * 1103515245u + 12345u;
             const unsigned r = (seed >> 16) & 0xFF;
@@ -71,6 +74,10 @@ int main(int argc, char* argv[])
         writeSeed(dir + "/compressed-rot270-stream", 3 + 5, {{30, 7, 1}}, CUPS_RASTER_WRITE_COMPRESSED) &&
         writeSeed(dir + "/tall-210", 5, {{8, 210, 1}}, CUPS_RASTER_WRITE_COMPRESSED) &&
         writeSeed(dir + "/gray-8bit-rot90", 1, {{5, 3, 8}}, CUPS_RASTER_WRITE) &&
-        writeSeed(dir + "/pwg-stream", 4, {{16, 2, 1}}, CUPS_RASTER_WRITE_PWG);
+        writeSeed(dir + "/pwg-stream", 4, {{16, 2, 1}}, CUPS_RASTER_WRITE_PWG) &&
+        // The largest page at 203 dpi, and a compressed page of 8 pixels in
+        // lines of a million bytes, larger than any label (refused unread).
+        writeSeed(dir + "/at-the-page-limit", 0, {{1028, 9135, 1, 129, 2}}, CUPS_RASTER_WRITE) &&
+        writeSeed(dir + "/past-the-page-limit", 1 + 5, {{8, 571, 1, 1000000, 1}}, CUPS_RASTER_WRITE_COMPRESSED);
     return ok ? 0 : 1;
 }

@@ -90,12 +90,11 @@ void describePageError(const PageResult& result, int pageNumber, char* text, siz
     case PageError::None:
         snprintf(text, size, "Page %d printed", pageNumber);
         break;
+    case PageError::TooLarge:
+        describeOversizedPage(result.page, static_cast<unsigned>(pageNumber), text, size);
+        break;
     case PageError::NoMemory:
-        if (result.detail == 0) {
-            snprintf(text, size, "Not enough memory for page %d (its size does not fit in memory)", pageNumber);
-        } else {
-            snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
-        }
+        snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
         break;
     case PageError::ShortData:
         snprintf(text, size, "Page %d ends early or cannot be read", pageNumber);
@@ -192,27 +191,22 @@ PageResult endBandedPage(Output& out, int32_t copies)
     return result;
 }
 
-PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
+namespace {
+
+// The bands of a page whose orientation commands are out: `rows` holds its
+// cupsHeight rows of cupsBytesPerLine bytes.
+PageResult sendRows(Output& out, const uint8_t* rows, const cups_page_header_t& header, const Settings& settings,
                     int32_t copies)
 {
-    const bool quarterTurn = settings.rotation == 1 || settings.rotation == 3;
-    const bool turnable = canTurnPage(*header);
-    const uint64_t turnScratch = uint64_t{header->cupsBytesPerLine} * 8 * turnedRowBytes(header->cupsHeight);
-    if (convertRotation(out, settings.rotation, page, header) != 0) {
-        return quarterTurn && !turnable ? failed(PageError::CannotTurn) : failed(PageError::NoMemory, turnScratch);
-    }
-
-    // After a quarter turn the header describes the turned page; its
-    // orientation command is out, so the bands follow as for any page.
     BandedPage banded;
-    banded.rows = static_cast<int32_t>(header->cupsHeight);
-    banded.bytesPerLine = header->cupsBytesPerLine;
+    banded.rows = static_cast<int32_t>(header.cupsHeight);
+    banded.bytesPerLine = header.cupsBytesPerLine;
     banded.compressed = settings.compressed == 1;
     while (banded.rows - banded.nextRow > 0) {
         const int64_t left = banded.rows - banded.nextRow;
-        const uint32_t rows = left > command::kMaxBandRows ? command::kMaxBandRows : static_cast<uint32_t>(left);
+        const uint32_t count = left > command::kMaxBandRows ? command::kMaxBandRows : static_cast<uint32_t>(left);
         const PageResult sent =
-            sendBand(out, &banded, page.data() + static_cast<size_t>(banded.nextRow) * banded.bytesPerLine, rows);
+            sendBand(out, &banded, rows + static_cast<size_t>(banded.nextRow) * banded.bytesPerLine, count);
         if (!sent.printed()) {
             return sent;
         }
@@ -220,21 +214,55 @@ PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* he
     return endBandedPage(out, copies);
 }
 
+uint64_t turnScratchBytes(const cups_page_header_t& header)
+{
+    return uint64_t{header.cupsBytesPerLine} * 8 * turnedRowBytes(header.cupsHeight);
+}
+
+}  // namespace
+
+PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
+                    int32_t copies)
+{
+    const bool quarterTurn = settings.rotation == 1 || settings.rotation == 3;
+    const bool turnable = canTurnPage(*header);
+    const uint64_t turnScratch = turnScratchBytes(*header);
+    if (convertRotation(out, settings.rotation, page, header) != 0) {
+        return quarterTurn && !turnable ? failed(PageError::CannotTurn) : failed(PageError::NoMemory, turnScratch);
+    }
+    // After a quarter turn the header describes the turned page; its
+    // orientation command is out, so the bands follow as for any page.
+    return sendRows(out, page.data(), *header, settings, copies);
+}
+
 PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
-                     int32_t copies)
+                     int32_t copies, PageBuffers* buffers)
 {
     PageMemory memory{};
-    if (!pageMemoryFor(*header, settings.rotation, &memory)) {
-        logSystemError(out, kAllocationError, ENOMEM);
-        return failed(PageError::NoMemory);
+    if (!pageFitsLabel(rasterPageOf(*header)) || !pageMemoryFor(*header, settings.rotation, &memory)) {
+        PageResult refused = failed(PageError::TooLarge);
+        refused.page = rasterPageOf(*header);
+        return refused;
     }
-    ByteBuffer page = allocateBytes(memory.pageBuffer, true);
-    if (!page) {
+    // Every byte is read into, so the memory of the page before need not
+    // be cleared.
+    if (!reserveBytes(&buffers->pixels, memory.pixelBytes)) {
         logSystemError(out, kAllocationError, errno);
-        return failed(PageError::NoMemory, memory.pageBuffer);
+        return failed(PageError::NoMemory, memory.pixelBytes);
     }
-    if (cupsRasterReadPixels(raster, page.get(), static_cast<unsigned>(memory.pixelBytes)) == 0) {
+    uint8_t* pixels = buffers->pixels.bytes.get();
+    if (cupsRasterReadPixels(raster, pixels, static_cast<unsigned>(memory.pixelBytes)) == 0) {
         return failed(PageError::ShortData);
     }
-    return sendPage(out, std::span<uint8_t>(page.get(), memory.pageBuffer), header, settings, copies);
+    writeOrientation(out, settings.rotation);
+    const uint8_t* rows = pixels;
+    if (settings.rotation == 1 || settings.rotation == 3) {
+        // Turned into the scratch, and sent from there.
+        const bool turnable = canTurnPage(*header);
+        const uint64_t turnScratch = turnScratchBytes(*header);
+        if (turnPageInto(out, settings.rotation, pixels, header, &buffers->turned, &rows) != 0) {
+            return turnable ? failed(PageError::NoMemory, turnScratch) : failed(PageError::CannotTurn);
+        }
+    }
+    return sendRows(out, rows, *header, settings, copies);
 }

@@ -12,13 +12,15 @@
 #include "output/Buffer.h"
 #include "output/Commands.h"
 #include "output/Sink.h"
+#include "settings/PageLimit.h"
 #include "settings/Settings.h"
 
 // Why a page did not print. The print command is written only for a page
 // that printed; blocks already sent stay sent.
 enum class PageError {
     None,
-    NoMemory,      // detail: the bytes asked for (0 when the size does not fit at all)
+    TooLarge,      // larger than any label (settings/PageLimit.h); page: its sizes
+    NoMemory,      // detail: the bytes asked for
     ShortData,     // the page's data ended early or could not be read
     CannotTurn,    // a quarter turn of a page that is not 1 bit per pixel, or whose rows miss columns
     PrinterWrite,  // detail: errno of the failed write; send nothing more
@@ -30,6 +32,7 @@ struct PageResult {
     // Labels the print command makes of the page (1, or the copy count of
     // 2 or more it carries); 0 when the page failed.
     int32_t labels = 0;
+    RasterPage page{};  // the refused page's sizes, for TooLarge
     bool printed() const { return error == PageError::None; }
 };
 
@@ -83,7 +86,16 @@ PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint3
 PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t rows);
 PageResult endBandedPage(Output& out, int32_t copies);
 
-// Reads one page's pixels from the raster stream, then sendPage. The
-// raster stream stays open.
+// The memory of a job's pages: the pixels as read, and the quarter-turned
+// page. Kept from one page to the next; freed with the record.
+struct PageBuffers {
+    ReusedBuffer pixels;
+    ReusedBuffer turned;
+};
+
+// Reads one page's pixels from the raster stream into `buffers`, then sends
+// it as sendPage does, a quarter-turned page from the turn's own buffer; a
+// page larger than any label is refused before any memory is taken for it.
+// The raster stream stays open.
 PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
-                     int32_t copies);
+                     int32_t copies, PageBuffers* buffers);

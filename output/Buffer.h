@@ -21,6 +21,31 @@ inline ByteBuffer allocateBytes(size_t size, bool zeroFilled)
     return ByteBuffer(static_cast<uint8_t*>(p));
 }
 
+// A buffer kept from one page to the next, grown only for a larger page,
+// so that a job of like pages takes its memory once.
+struct ReusedBuffer {
+    ByteBuffer bytes;
+    size_t size = 0;
+};
+
+// At least `size` bytes in `buffer` (its contents are not kept); false, with
+// errno set and the buffer empty, when they cannot be had. The old bytes go
+// before the new are taken.
+inline bool reserveBytes(ReusedBuffer* buffer, size_t size)
+{
+    if (buffer->bytes && buffer->size >= size) {
+        return true;
+    }
+    buffer->bytes.reset();
+    buffer->size = 0;
+    buffer->bytes = allocateBytes(size, false);
+    if (!buffer->bytes) {
+        return false;
+    }
+    buffer->size = size;
+    return true;
+}
+
 // a * b into *product; false when the product does not fit.
 inline bool checkedMultiply(size_t a, size_t b, size_t* product)
 {

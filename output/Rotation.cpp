@@ -7,6 +7,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TVL_TURN_AVX2 1
+#endif
 
 #include "output/Buffer.h"
 #include "output/Commands.h"
@@ -88,38 +92,48 @@ inline void turnRowGroup(const uint8_t* const rows[8], size_t firstColumn, size_
 // Transposes 16 x 16 bytes in place: afterwards byte i of v[c] is what byte
 // c of v[i] was. Each pass interleaves row i with row i + 8; four passes
 // turn the row and column indices fully around.
-inline void transpose16x16(__m128i v[16])
+inline void interleave16(const __m128i from[16], __m128i to[16])
 {
-    for (int pass = 0; pass < 4; ++pass) {
-        __m128i t[16];
-        for (int i = 0; i < 8; ++i) {
-            t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + 8]);
-            t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + 8]);
-        }
-        for (int i = 0; i < 16; ++i) {
-            v[i] = t[i];
-        }
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+        to[2 * i] = _mm_unpacklo_epi8(from[i], from[i + 8]);
+        to[2 * i + 1] = _mm_unpackhi_epi8(from[i], from[i + 8]);
     }
 }
 
-// One 16 x 16 tile: rows[0..15] are the source rows whose bits become two
-// adjacent turned bytes, rows[0] the top bit of the first and rows[8] the
-// top bit of the second; c0 is the tile's first byte column. out + x * step
-// is the first of the two bytes in the turned row of source column x.
-inline void turnTile(const uint8_t* const rows[16], size_t c0, uint8_t* out, ptrdiff_t step)
+// The passes go back and forth between two arrays, which the compiler keeps
+// in registers; a copy back after each pass would go through memory.
+inline void transpose16x16(__m128i v[16])
 {
+    __m128i t[16];
+    interleave16(v, t);
+    interleave16(t, v);
+    interleave16(v, t);
+    interleave16(t, v);
+}
+
+// One 16 x 16 tile: the source rows row0 + j * rowStride (j = 0..15)
+// become two adjacent turned bytes, row j = 0 the top bit of the first and
+// j = 8 the top bit of the second; c0 is the tile's first byte column.
+// out + x * step is the first of the two bytes in the turned row of source
+// column x.
+inline void turnTile(const uint8_t* row0, ptrdiff_t rowStride, size_t c0, uint8_t* out, ptrdiff_t step)
+{
+    const uint8_t* at = row0 + c0;
     __m128i v[16];
     // Byte i of a register lands in bit i of its sign mask: rows 7..0 go to
-    // bytes 0..7 (the first turned byte, rows[0] on top), rows 15..8 to
-    // bytes 8..15 (the second one).
+    // bytes 0..7 (the first turned byte, row 0 on top), rows 15..8 to bytes
+    // 8..15 (the second one).
+#pragma GCC unroll 8
     for (int i = 0; i < 8; ++i) {
-        v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[7 - i] + c0));
-        v[i + 8] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[15 - i] + c0));
+        v[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + (7 - i) * rowStride));
+        v[i + 8] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + (15 - i) * rowStride));
     }
     transpose16x16(v);
     for (int c = 0; c < 16; ++c) {
         __m128i column = v[c];
         uint8_t* o = out + static_cast<ptrdiff_t>(8 * (c0 + static_cast<size_t>(c))) * step;
+#pragma GCC unroll 8
         for (int bit = 0; bit < 8; ++bit) {
             const auto two = static_cast<uint16_t>(_mm_movemask_epi8(column));
             const uint8_t bytes[2] = {static_cast<uint8_t>(two), static_cast<uint8_t>(two >> 8)};
@@ -129,6 +143,83 @@ inline void turnTile(const uint8_t* const rows[16], size_t c0, uint8_t* out, ptr
     }
 }
 #endif
+
+#if defined(TVL_TURN_AVX2)
+// Thirty-two source rows at a time where the processor has AVX2: the two
+// 128-bit lanes of a register each do what one SSE2 register does above, for
+// rows 0..15 and 16..31, so one sign mask gives four whole turned bytes.
+// The processor has only one port for sign masks, and they bound the turn.
+__attribute__((target("avx2"))) inline void interleave16Lanes(const __m256i from[16], __m256i to[16])
+{
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+        to[2 * i] = _mm256_unpacklo_epi8(from[i], from[i + 8]);
+        to[2 * i + 1] = _mm256_unpackhi_epi8(from[i], from[i + 8]);
+    }
+}
+
+__attribute__((target("avx2"))) inline void transpose16x16Lanes(__m256i v[16])
+{
+    __m256i t[16];
+    interleave16Lanes(v, t);
+    interleave16Lanes(t, v);
+    interleave16Lanes(v, t);
+    interleave16Lanes(t, v);
+}
+
+__attribute__((target("avx2"))) inline __m256i twoRows(const uint8_t* low, const uint8_t* high)
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
+}
+
+// One 32 x 16 tile: the 32 source rows row0 + j * rowStride (j = 0..31)
+// become four adjacent turned bytes, row j = 0 the top bit of the first, 8,
+// 16 and 24 of the others; c0, out and step as for turnTile. The tile's
+// byte columns before `fromColumn` (0..15) are left as they are.
+__attribute__((target("avx2"))) void turnTile32(const uint8_t* row0, ptrdiff_t rowStride, size_t c0, uint8_t* out,
+                                                ptrdiff_t step, int fromColumn)
+{
+    const uint8_t* at = row0 + c0;
+    __m256i v[16];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+        v[i] = twoRows(at + (7 - i) * rowStride, at + (23 - i) * rowStride);
+        v[i + 8] = twoRows(at + (15 - i) * rowStride, at + (31 - i) * rowStride);
+    }
+    transpose16x16Lanes(v);
+    for (int c = fromColumn; c < 16; ++c) {
+        __m256i column = v[c];
+        uint8_t* o = out + static_cast<ptrdiff_t>(8 * (c0 + static_cast<size_t>(c))) * step;
+#pragma GCC unroll 8
+        for (int bit = 0; bit < 8; ++bit) {
+            const auto four = static_cast<uint32_t>(_mm256_movemask_epi8(column));
+            const uint8_t bytes[4] = {static_cast<uint8_t>(four), static_cast<uint8_t>(four >> 8),
+                                      static_cast<uint8_t>(four >> 16), static_cast<uint8_t>(four >> 24)};
+            std::memcpy(o + static_cast<ptrdiff_t>(bit) * step, bytes, 4);
+            column = _mm256_add_epi8(column, column);
+        }
+    }
+}
+
+TurnKernel processorKernel()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? TurnKernel::Avx2 : TurnKernel::Portable;
+}
+#else
+TurnKernel processorKernel()
+{
+    return TurnKernel::Portable;
+}
+#endif
+
+TurnKernel& kernelInUse()
+{
+    static TurnKernel kernel = processorKernel();
+    return kernel;
+}
 
 // The same for a group of which some rows lie outside the page (the last
 // group of a page whose height is not a multiple of 8): those read as 0.
@@ -157,29 +248,45 @@ void turnPage(const uint8_t* source, uint32_t height, size_t bytesPerLine, RowOf
     const size_t fullGroups = height / 8;  // turned bytes whose eight rows all lie in the page
     size_t kb = 0;
     auto rowAt = [&](size_t k) { return source + static_cast<size_t>(rowOf(k)) * bytesPerLine; };
+#if defined(TVL_TURN_AVX2)
+    if (kernelInUse() == TurnKernel::Avx2 && bytesPerLine >= 16) {
+        // Tiles of 32 rows x 16 byte columns, a column strip at a time; the
+        // last strip ends at the row's end and reads columns of the one
+        // before again, but writes only its own.
+        const size_t quads = fullGroups / 4;
+        for (size_t c0 = 0; c0 < bytesPerLine; c0 += 16) {
+            const size_t column = c0 + 16 <= bytesPerLine ? c0 : bytesPerLine - 16;
+            const int from = static_cast<int>(c0 - column);
+            for (size_t quad = 0; quad < quads; ++quad) {
+                // The source rows of a group follow each other up or down.
+                const uint8_t* row0 = rowAt(quad * 32);
+                turnTile32(row0, rowAt(quad * 32 + 1) - row0, column, out + 4 * quad, step, from);
+            }
+        }
+        kb = quads * 4;
+    }
+#endif
 #if defined(__SSE2__)
     // Tiles of 16 rows x 16 byte columns, a column strip at a time, so that
     // the turned rows being written stay in the cache.
-    const size_t pairs = fullGroups / 2;
+    const size_t pairs = (fullGroups - kb) / 2;
     const size_t tiledColumns = bytesPerLine / 16 * 16;
     for (size_t c0 = 0; c0 < tiledColumns; c0 += 16) {
         for (size_t pair = 0; pair < pairs; ++pair) {
-            const uint8_t* rows[16];
-            for (unsigned j = 0; j < 16; ++j) {
-                rows[j] = rowAt(pair * 16 + j);
-            }
-            turnTile(rows, c0, out + 2 * pair, step);
+            const size_t k = kb * 8 + pair * 16;
+            const uint8_t* row0 = rowAt(k);
+            turnTile(row0, rowAt(k + 1) - row0, c0, out + kb + 2 * pair, step);
         }
     }
     // The byte columns right of the last whole tile.
-    for (size_t group = 0; group < pairs * 2; ++group) {
+    for (size_t group = kb; group < kb + pairs * 2; ++group) {
         const uint8_t* rows[8];
         for (unsigned j = 0; j < 8; ++j) {
             rows[j] = rowAt(group * 8 + j);
         }
         turnRowGroup(rows, tiledColumns, bytesPerLine, out + group, step);
     }
-    kb = pairs * 2;
+    kb += pairs * 2;
 #endif
     for (; kb < fullGroups; ++kb) {
         const uint8_t* rows[8];
@@ -224,6 +331,20 @@ int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uin
     return 0;
 }
 
+TurnKernel turnKernel()
+{
+    return kernelInUse();
+}
+
+bool useTurnKernel(TurnKernel kernel)
+{
+    if (kernel == TurnKernel::Avx2 && processorKernel() != TurnKernel::Avx2) {
+        return false;
+    }
+    kernelInUse() = kernel;
+    return true;
+}
+
 void rotate180Degree(Output& out)
 {
     writePrinter(out, command::kOrientationBottom);
@@ -235,51 +356,92 @@ bool canTurnPage(const cups_page_header_t& header)
            static_cast<uint64_t>(header.cupsBytesPerLine) * 8 >= header.cupsWidth;
 }
 
-int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
+void writeOrientation(Output& out, int32_t rotation)
 {
     writePrinter(out, command::kOrientationTop);
     if (rotation == 2) {
         rotate180Degree(out);
-        return 0;
     }
-    if (rotation != 1 && rotation != 3) {
-        return 0;
-    }
-    if (!canTurnPage(*header)) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page\n");
-        return 1;
-    }
+}
 
+namespace {
+
+constexpr char kAllocationError[] = "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n";
+
+bool canTurn(Output& out, const cups_page_header_t& header)
+{
+    if (!canTurnPage(header)) {
+        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page\n");
+        return false;
+    }
+    return true;
+}
+
+// Turns into `scratch` (8 x bytesPerLine rows of turnedRowBytes(height),
+// at hand) and rewrites the header; returns the turned page's first row.
+const uint8_t* turnQuarter(int32_t rotation, const uint8_t* page, uint8_t* scratch, cups_page_header_t* header)
+{
     const uint32_t width = header->cupsWidth;
     const uint32_t height = header->cupsHeight;
     const uint32_t bytesPerLine = header->cupsBytesPerLine;
     const size_t rowBytes = turnedRowBytes(height);
-    const size_t bitColumns = static_cast<size_t>(bytesPerLine) * 8;
-    size_t scratchSize = 0;
-    size_t turnedSize = 0;
-    ByteBuffer scratch;
-    if (checkedMultiply(bitColumns, rowBytes, &scratchSize) &&
-        checkedMultiply(width, rowBytes, &turnedSize) && turnedSize <= page.size()) {
-        scratch = allocateBytes(scratchSize, false);
-    } else {
-        errno = ENOMEM;
-    }
-    if (!scratch) {
-        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n", errno);
-        return 1;
-    }
-
     size_t firstKept = 0;
     if (rotation == 1) {
-        rotate90Degree(page.data(), scratch.get(), height, bytesPerLine);
+        rotate90Degree(page, scratch, height, bytesPerLine);
     } else {
-        rotate270Degree(page.data(), scratch.get(), height, bytesPerLine);
-        firstKept = bitColumns - width;  // the padding columns come first
+        rotate270Degree(page, scratch, height, bytesPerLine);
+        firstKept = static_cast<size_t>(bytesPerLine) * 8 - width;  // the padding columns come first
     }
-
     header->cupsBytesPerLine = static_cast<unsigned>(rowBytes);
     header->cupsHeight = width;
     header->cupsWidth = height;
-    std::memcpy(page.data(), scratch.get() + firstKept * rowBytes, turnedSize);
+    return scratch + firstKept * rowBytes;
+}
+
+}  // namespace
+
+int turnPageInto(Output& out, int32_t rotation, const uint8_t* page, cups_page_header_t* header,
+                 ReusedBuffer* scratch, const uint8_t** turned)
+{
+    if (!canTurn(out, *header)) {
+        return 1;
+    }
+    size_t scratchSize = 0;
+    if (!checkedMultiply(static_cast<size_t>(header->cupsBytesPerLine) * 8, turnedRowBytes(header->cupsHeight),
+                         &scratchSize)) {
+        errno = ENOMEM;
+        logSystemError(out, kAllocationError, errno);
+        return 1;
+    }
+    if (!reserveBytes(scratch, scratchSize)) {
+        logSystemError(out, kAllocationError, errno);
+        return 1;
+    }
+    *turned = turnQuarter(rotation, page, scratch->bytes.get(), header);
+    return 0;
+}
+
+int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
+{
+    writeOrientation(out, rotation);
+    if (rotation != 1 && rotation != 3) {
+        return 0;
+    }
+    if (!canTurn(out, *header)) {
+        return 1;
+    }
+    size_t turnedSize = 0;
+    if (!checkedMultiply(header->cupsWidth, turnedRowBytes(header->cupsHeight), &turnedSize) ||
+        turnedSize > page.size()) {
+        errno = ENOMEM;
+        logSystemError(out, kAllocationError, errno);
+        return 1;
+    }
+    ReusedBuffer scratch;
+    const uint8_t* turned = nullptr;
+    if (turnPageInto(out, rotation, page.data(), header, &scratch, &turned) != 0) {
+        return 1;
+    }
+    std::memcpy(page.data(), turned, turnedSize);
     return 0;
 }

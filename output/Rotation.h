@@ -11,6 +11,7 @@
 
 #include <cups/raster.h>
 
+#include "output/Buffer.h"
 #include "output/Sink.h"
 
 // Bytes per turned row for a page of `height` rows: height / 8 rounded up.
@@ -22,6 +23,18 @@ constexpr size_t turnedRowBytes(uint32_t height)
 // Whether a page can be quarter-turned: 1 bit per pixel, and rows that hold
 // all of its columns.
 bool canTurnPage(const cups_page_header_t& header);
+
+// Writes the orientation commands: "SOT", and "SOB" for rotation 2.
+void writeOrientation(Output& out, int32_t rotation);
+
+// Turns the page in `page` a quarter, rotation 1 clockwise or 3
+// counter-clockwise, into `scratch` (grown as needed) and rewrites the
+// header's cupsWidth, cupsHeight and cupsBytesPerLine for the turned page,
+// whose first row goes to *turned. 0 when done; 1 when the page cannot be
+// turned (canTurnPage) or the scratch cannot be had, with the log line that
+// says so, and the header untouched.
+int turnPageInto(Output& out, int32_t rotation, const uint8_t* page, cups_page_header_t* header,
+                 ReusedBuffer* scratch, const uint8_t** turned);
 
 // Writes "SOT" (and "SOB" for rotation 2); for rotation 1 (clockwise) or 3
 // (counter-clockwise) turns the page in `page` and rewrites the header's
@@ -36,6 +49,16 @@ int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups
 //   rotate270Degree: turned row r = source column 8*bytesPerLine-1-r, top down.
 int rotate90Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine);
 int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine);
+
+// The code that turns: the portable one (SSE2 where the processor has it,
+// else plain 64-bit words), or AVX2 where the processor has it, which turns
+// twice as many rows per step. The processor's best is in use unless
+// useTurnKernel asked for another; both give the same bytes.
+enum class TurnKernel { Portable, Avx2 };
+TurnKernel turnKernel();
+// false, and no change, when the processor cannot run `kernel`. For tests
+// and benchmarks: it changes the kernel of the whole process.
+bool useTurnKernel(TurnKernel kernel);
 
 // Writes the half-turn command "SOB".
 void rotate180Degree(Output& out);

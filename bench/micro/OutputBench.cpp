@@ -115,6 +115,18 @@ void BM_Turn(benchmark::State& state)
 BENCHMARK(BM_Turn<rotate90Degree>)->Name("BM_Rotate90");
 BENCHMARK(BM_Turn<rotate270Degree>)->Name("BM_Rotate270");
 
+// The same with the portable kernel, for processors without AVX2.
+template <int (*Turn)(const uint8_t*, uint8_t*, uint32_t, uint32_t)>
+void BM_TurnPortable(benchmark::State& state)
+{
+    const TurnKernel best = turnKernel();
+    useTurnKernel(TurnKernel::Portable);
+    BM_Turn<Turn>(state);
+    useTurnKernel(best);
+}
+BENCHMARK(BM_TurnPortable<rotate90Degree>)->Name("BM_Rotate90Portable");
+BENCHMARK(BM_TurnPortable<rotate270Degree>)->Name("BM_Rotate270Portable");
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,7 +1,8 @@
 // Raster input that no well-behaved stage before the filter would send: a
 // stream cut off in the middle of a page, bytes that are no raster at all,
-// page headers with absurd sizes in every rotation, and a page too large for
-// the memory the process may take. Each ends with status 0 or 1 and the
+// page headers with absurd sizes in every rotation, pages at and just past
+// the largest a label can need, and a page too large for the memory the
+// process may take. Each ends with status 0 or 1 and the
 // job's own messages, never with a signal.
 #include <gtest/gtest.h>
 
@@ -165,6 +166,7 @@ const std::vector<std::string> kPrinted1Row = {
 const std::vector<std::string> kRefused = {kNoPages};
 const std::vector<std::string> kCutShort = {kPage1Failed};
 const std::vector<std::string> kTooLarge = {kAllocation, kNoMemory, kPage1Failed};
+const std::vector<std::string> kLargerThanAnyLabel = {kPage1Failed};  // refused before any allocation
 const std::vector<std::string> kNotTurnable = {kCannotRotate, kPage1Failed};
 
 std::vector<AbsurdCase> absurdCases()
@@ -192,16 +194,17 @@ std::vector<AbsurdCase> absurdCases()
         {"width beyond its rows", {100, 1, 1}, "\x5A",
          {SOT + " " + kBand1x1 + " 5A " + P1, SOT, SOT + " " + SOB + " " + kBand1x1 + " 5A " + P1, SOT},
          {kPrinted1Row, kNotTurnable, kPrinted1Row, kNotTurnable}, {0, 1, 0, 1}},
-        // 2 GiB pages: the memory is had (untouched), the stream ends first.
+        // 2 GiB pages, and pages past the 4 GiB one read can take: larger
+        // than any label, refused before their memory is asked for.
         {"height 0x7fffffff", {8, 0x7fffffff, 1}, "0123456789", {none, none, none, none},
-         {kCutShort, kCutShort, kCutShort, kCutShort}, {1, 1, 1, 1}},
+         {kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel}, {1, 1, 1, 1}},
         {"bytes per line 0x7fffffff", {8, 1, 0x7fffffff}, "0123456789", {none, none, none, none},
-         {kCutShort, kCutShort, kCutShort, kCutShort}, {1, 1, 1, 1}},
-        // Rows x bytes per line beyond 32 bits: more than one read can take.
+         {kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel}, {1, 1, 1, 1}},
         {"65537 rows of 65536 bytes", {8, 65537, 65536}, "0123456789", {none, none, none, none},
-         {kTooLarge, kTooLarge, kTooLarge, kTooLarge}, {1, 1, 1, 1}},
+         {kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel}, {1, 1, 1, 1}},
         {"width 0xffffffff, 8 rows of 2^29 bytes", {0xffffffffu, 8, 0x20000000}, "0123456789",
-         {none, none, none, none}, {kTooLarge, kTooLarge, kTooLarge, kTooLarge}, {1, 1, 1, 1}},
+         {none, none, none, none},
+         {kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel, kLargerThanAnyLabel}, {1, 1, 1, 1}},
     };
 }
 
@@ -221,20 +224,110 @@ TEST(AbsurdHeaderFault, EveryRotation)
     }
 }
 
-// A tall page in a plain stream needs one buffer of 1 GiB; under a 256 MiB
-// address-space limit it cannot be had, and the page fails cleanly. (In a
-// compressed stream libcups's own line buffers give out first for a wide
-// page.) The sanitizers and valgrind reserve address space of their own, so
+// The largest page a label can need, upright and turned, and one row, one
+// byte per line or one pixel more, at each resolution and at 1 and 8 bits
+// per pixel. The stream holds the header alone: a page that fits is taken
+// and ends early; one past the limit is refused before it is read.
+struct LimitCase {
+    RawHeader header;
+    bool fits;
+    const char* limit;  // the refusal's account of the limit
+};
+
+const char* const kAt203 = "at 203 dpi and 1 bit per pixel a page has at most 9135 pixels a side, 1142 bytes a line "
+                           "and 1178415 bytes";
+const char* const kAt203Gray = "at 203 dpi and 8 bits per pixel a page has at most 9135 pixels a side, 9135 bytes a "
+                               "line and 9390780 bytes";
+const char* const kAt300 = "at 300 dpi and 1 bit per pixel a page has at most 13500 pixels a side, 1688 bytes a "
+                           "line and 2565000 bytes";
+const char* const kAt300Gray = "at 300 dpi and 8 bits per pixel a page has at most 13500 pixels a side, 13500 bytes "
+                               "a line and 20506500 bytes";
+const char* const kAt600 = "at 600 dpi and 1 bit per pixel a page has at most 27000 pixels a side, 3375 bytes a "
+                           "line and 10260000 bytes";
+const char* const kAt600Gray = "at 600 dpi and 8 bits per pixel a page has at most 27000 pixels a side, 27000 bytes "
+                               "a line and 82026000 bytes";
+
+std::vector<LimitCase> limitCases()
+{
+    // {width, rows, bytes per line, bits, dpi}: upright the largest label
+    // with its margin, then turned.
+    return {
+        {{1028, 9135, 129, 1, 203}, true, kAt203},
+        {{1028, 9136, 129, 1, 203}, false, kAt203},
+        {{1028, 9135, 130, 1, 203}, false, kAt203},
+        {{9135, 1028, 1142, 1, 203}, true, kAt203},
+        {{9136, 1028, 1142, 1, 203}, false, kAt203},
+        {{9135, 1028, 1143, 1, 203}, false, kAt203},
+        {{1028, 9135, 1028, 8, 203}, true, kAt203Gray},
+        {{1028, 9136, 1028, 8, 203}, false, kAt203Gray},
+        {{9135, 1028, 9135, 8, 203}, true, kAt203Gray},
+        {{9135, 1029, 9135, 8, 203}, false, kAt203Gray},
+        {{9136, 1028, 9136, 8, 203}, false, kAt203Gray},
+        {{1519, 13500, 190, 1, 300}, true, kAt300},
+        {{1519, 13501, 190, 1, 300}, false, kAt300},
+        {{1519, 13500, 191, 1, 300}, false, kAt300},
+        {{13500, 1519, 1688, 1, 300}, true, kAt300},
+        {{13501, 1519, 1688, 1, 300}, false, kAt300},
+        {{13500, 1519, 1689, 1, 300}, false, kAt300},
+        {{1519, 13500, 1519, 8, 300}, true, kAt300Gray},
+        {{1519, 13501, 1519, 8, 300}, false, kAt300Gray},
+        {{1520, 13500, 1520, 8, 300}, false, kAt300Gray},
+        {{3038, 27000, 380, 1, 600}, true, kAt600},
+        {{3038, 27001, 380, 1, 600}, false, kAt600},
+        {{3038, 27000, 381, 1, 600}, false, kAt600},
+        {{27000, 3038, 3375, 1, 600}, true, kAt600},
+        {{27001, 3038, 3375, 1, 600}, false, kAt600},
+        {{27000, 3038, 3376, 1, 600}, false, kAt600},
+        {{3038, 27000, 3038, 8, 600}, true, kAt600Gray},
+        {{3038, 27001, 3038, 8, 600}, false, kAt600Gray},
+        {{3039, 27000, 3039, 8, 600}, false, kAt600Gray},
+        // Deeper pixels take the bytes of 8-bit ones; the resolution is
+        // held to the printers' 203 to 600 dpi.
+        {{1012, 27000, 3036, 24, 600}, true, kAt600Gray},
+        {{1013, 27000, 3039, 24, 600}, false, kAt600Gray},
+        {{3038, 27000, 380, 1, 1200}, true, kAt600},
+        {{3038, 27001, 380, 1, 1200}, false, kAt600},
+        {{1028, 9135, 129, 1, 0}, true, kAt203},
+        {{1028, 9136, 129, 1, 72}, false, kAt203},
+        // The fuzzed page: 8 pixels wide in lines of a million bytes.
+        {{8, 571, 1000000, 1, 203}, false, kAt203},
+    };
+}
+
+TEST(PageLimitFault, AtTheLimitAndOnePast)
+{
+    for (const LimitCase& c : limitCases()) {
+        const RawHeader& h = c.header;
+        const std::string name = std::to_string(h.width) + " x " + std::to_string(h.height) + ", " +
+                                 std::to_string(h.bytesPerLine) + " bytes per line, " +
+                                 std::to_string(h.bitsPerPixel) + " bits at " + std::to_string(h.dpi) + " dpi";
+        SCOPED_TRACE(name);
+        const FilterRun run = runOnBytes(rawRasterStream(h, ""));
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, kSetup27);
+        const std::string pageSize = "(" + std::to_string(h.width) + " x " + std::to_string(h.height) + " pixels, " +
+                                     std::to_string(uint64_t{h.height} * h.bytesPerLine) + " bytes)";
+        const std::string error = c.fits ? "ERROR: Page 1 ends early or cannot be read"
+                                         : "ERROR: Page 1 " + pageSize + " is larger than any label: " + c.limit;
+        EXPECT_EQ(run.scheduler, (std::vector<std::string>{"INFO: Printing label 1", error}));
+        EXPECT_EQ(linesAfterSetup(run), c.fits ? kCutShort : kLargerThanAnyLabel);
+    }
+}
+
+// A page that fits the limit but not the memory the process may take: an
+// 8-bit page of 82 MB (the largest at 600 dpi) under a 64 MiB address-space
+// limit. The sanitizers and valgrind reserve address space of their own, so
 // the limit means nothing under them.
-TEST(MemoryLimitFault, TallPageTakesTheAllocationFailurePath)
+TEST(MemoryLimitFault, LargestGrayPageTakesTheAllocationFailurePath)
 {
     if (filterUnderMemoryTool()) {
         GTEST_SKIP() << "address-space limit not meaningful under the sanitizers or valgrind";
     }
-    const std::string path = tempPath("tall-page.ras");
+    const std::string path = tempPath("largest-gray-page.ras");
     {
         FILE* f = fopen(path.c_str(), "wb");
-        const std::string stream = rawRasterStream({8, 1u << 30, 1}, std::string(4096, '\x5A'));
+        const std::string stream = rawRasterStream({3038, 27000, 3038, 8, 600}, std::string(4096, '\x5A'));
         fwrite(stream.data(), 1, stream.size(), f);
         fclose(f);
     }
@@ -244,12 +337,13 @@ TEST(MemoryLimitFault, TallPageTakesTheAllocationFailurePath)
         call.ppd = testPpd("model27.ppd");
         call.options = "Rotation=" + std::to_string(rotation);
         call.stdinPath = path;
-        call.addressSpaceLimit = 256u << 20;
+        call.addressSpaceLimit = 64u << 20;
         const FilterRun run = runFilter(call);
         EXPECT_EQ(run.signal, 0);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, kSetup27);
         EXPECT_EQ(linesAfterSetup(run), kTooLarge);
+        EXPECT_EQ(run.scheduler.back(), "ERROR: Not enough memory for page 1 (82026000 bytes)");
     }
 }
 

@@ -62,6 +62,8 @@ std::string rawRasterStream(const RawHeader& raw, const std::string& pixels, boo
     page.bitsPerPixel = raw.bitsPerPixel;
     cups_page_header2_t header = headerFor(page);
     header.cupsBytesPerLine = raw.bytesPerLine;
+    header.HWResolution[0] = raw.dpi;
+    header.HWResolution[1] = raw.dpi;
     // One colour of black dots, whatever the depth claimed.
     header.cupsBitsPerColor = raw.bitsPerPixel > 16 ? 8 : raw.bitsPerPixel;
     header.cupsColorSpace = CUPS_CSPACE_K;

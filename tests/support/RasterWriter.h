@@ -38,6 +38,7 @@ struct RawHeader {
     uint32_t height;
     uint32_t bytesPerLine;  // as given, 0 included
     uint32_t bitsPerPixel = 1;
+    uint32_t dpi = 203;     // both resolutions
 };
 std::string rawRasterStream(const RawHeader& header, const std::string& pixels, bool compressedSync = false);
 

@@ -196,7 +196,12 @@ TEST(SendPage, FailureReasons)
     };
     const Case cases[] = {
         {{PageError::NoMemory, 2400000, 0}, "Not enough memory for page 4 (2400000 bytes)"},
-        {{PageError::NoMemory, 0, 0}, "Not enough memory for page 4 (its size does not fit in memory)"},
+        {{PageError::TooLarge, 0, 0, {8, 2, 1000000, 1, 300, 300}},
+         "Page 4 (8 x 2 pixels, 2000000 bytes) is larger than any label: at 300 dpi and 1 bit per pixel a page has "
+         "at most 13500 pixels a side, 1688 bytes a line and 2565000 bytes"},
+        {{PageError::TooLarge, 0, 0, {8, 2, 1, 8, 600, 300}},
+         "Page 4 (8 x 2 pixels, 2 bytes) is larger than any label: at 600x300 dpi and 8 bits per pixel a page has "
+         "at most 27000 pixels a side, 27000 bytes a line and 41013000 bytes"},
         {{PageError::ShortData, 0, 0}, "Page 4 ends early or cannot be read"},
         {{PageError::PrinterWrite, EPIPE, 0}, "Unable to write to printer: Broken pipe"},
     };

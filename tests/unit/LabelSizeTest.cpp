@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "settings/LabelSize.h"
+#include "settings/PageLimit.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -38,6 +40,34 @@ class LabelSize : public ::testing::Test {
 protected:
     void TearDown() override { Dot = 0.0f; }
 };
+
+// Every label the PPDs offer, and the Letter, A4 and Legal pages that the
+// printer application cuts to a label, fit the page limit at each
+// resolution, in 1 and 8 bits, upright and turned: pages as a rasterizer
+// makes them (points x dpi / 72, rounded up) and a pixel more each way.
+TEST_F(LabelSize, EveryOfferedPageFitsThePageLimit)
+{
+    std::vector<std::array<double, 2>> points = {{36, 36}, {324, 2880}, {612, 792}, {595, 842}, {612, 1008}};
+    for (int32_t size = 0; size <= 54; ++size) {
+        const double widthMm = size == 54 ? 101.6 : kWidths[size / 9];
+        const double lengthMm = size == 54 ? 304.8 : kLengths[size % 9];
+        points.push_back({widthMm / 25.4 * 72, lengthMm / 25.4 * 72});
+    }
+    for (const auto& [widthPt, lengthPt] : points) {
+        for (uint32_t dpi : {203u, 300u, 600u}) {
+            const auto pixels = [dpi](double pt) { return static_cast<uint32_t>(std::ceil(pt * dpi / 72)) + 1; };
+            for (uint32_t bits : {1u, 8u}) {
+                for (bool turned : {false, true}) {
+                    RasterPage page{pixels(turned ? lengthPt : widthPt), pixels(turned ? widthPt : lengthPt), 0,
+                                    bits, dpi, dpi};
+                    page.bytesPerLine = (page.width * bits + 7) / 8;
+                    EXPECT_TRUE(pageFitsLabel(page)) << widthPt << " x " << lengthPt << " pt at " << dpi << " dpi, "
+                                                     << bits << " bits" << (turned ? ", turned" : "");
+                }
+            }
+        }
+    }
+}
 
 TEST_F(LabelSize, EveryStandardSizeAtEveryResolution)
 {

@@ -218,32 +218,41 @@ TEST(Rotation, FastTurnMatchesPerBitTurn)
     struct Size {
         uint32_t height, bytesPerLine;
     };
-    // The fast turn works in tiles of 16 rows x 16 bytes, then the bytes
-    // right of the last tile, then single groups of 8 rows, then the rows
-    // left over: the sizes reach all of these, alone and together.
+    // The fast turn works in tiles of 32 rows (AVX2) and 16 rows x 16
+    // bytes, then the bytes right of the last tile, then single groups of 8
+    // rows, then the rows left over: the sizes reach all of these, alone and
+    // together, with each kernel the processor has.
     std::vector<Size> sizes = {{1, 1},   {2, 1},   {3, 1},   {7, 1},   {8, 1},    {9, 1},    {13, 2},
                                {1, 102}, {17, 3},  {64, 8},  {16, 16}, {15, 16},  {16, 15},  {31, 17},
-                               {33, 32}, {47, 33}, {24, 48}, {40, 31}, {1218, 102}, {812, 153}};
+                               {33, 32}, {47, 33}, {24, 48}, {40, 31}, {1218, 102}, {812, 153},
+                               {32, 16}, {56, 17}, {96, 47}};
     for (int i = 0; i < 60; ++i) {
         sizes.push_back({1 + static_cast<uint32_t>(random() % 100), 1 + static_cast<uint32_t>(random() % 40)});
     }
+    const TurnKernel best = turnKernel();
     for (const Size& s : sizes) {
-        const Bytes page = randomBytes(random, static_cast<size_t>(s.height) * s.bytesPerLine);
-        const size_t scratchBytes = static_cast<size_t>(s.bytesPerLine) * 8 * turnedRowBytesFor(s.height);
-        for (bool clockwise : {true, false}) {
-            Bytes scratch(scratchBytes + 8, 0xEE);  // guard bytes behind
-            const Bytes before = page;
-            const int r = clockwise ? rotate90Degree(page.data(), scratch.data(), s.height, s.bytesPerLine)
-                                    : rotate270Degree(page.data(), scratch.data(), s.height, s.bytesPerLine);
-            ASSERT_EQ(r, 0);
-            EXPECT_EQ(page, before) << "the source stays as it was";
-            EXPECT_EQ(firstBytes(scratch, scratchBytes),
-                      referenceTransposition(page, s.height, s.bytesPerLine, clockwise))
-                << (clockwise ? "rotate90Degree" : "rotate270Degree") << " H=" << s.height
-                << " B=" << s.bytesPerLine;
-            EXPECT_EQ(Bytes(scratch.begin() + static_cast<long>(scratchBytes), scratch.end()), Bytes(8, 0xEE));
+        for (TurnKernel kernel : {TurnKernel::Portable, TurnKernel::Avx2}) {
+            if (!useTurnKernel(kernel)) {
+                continue;
+            }
+            const Bytes page = randomBytes(random, static_cast<size_t>(s.height) * s.bytesPerLine);
+            const size_t scratchBytes = static_cast<size_t>(s.bytesPerLine) * 8 * turnedRowBytesFor(s.height);
+            for (bool clockwise : {true, false}) {
+                Bytes scratch(scratchBytes + 8, 0xEE);  // guard bytes behind
+                const Bytes before = page;
+                const int r = clockwise ? rotate90Degree(page.data(), scratch.data(), s.height, s.bytesPerLine)
+                                        : rotate270Degree(page.data(), scratch.data(), s.height, s.bytesPerLine);
+                EXPECT_EQ(r, 0);
+                EXPECT_EQ(page, before) << "the source stays as it was";
+                EXPECT_EQ(firstBytes(scratch, scratchBytes),
+                          referenceTransposition(page, s.height, s.bytesPerLine, clockwise))
+                    << (clockwise ? "rotate90Degree" : "rotate270Degree") << " H=" << s.height
+                    << " B=" << s.bytesPerLine << " kernel " << static_cast<int>(kernel);
+                EXPECT_EQ(Bytes(scratch.begin() + static_cast<long>(scratchBytes), scratch.end()), Bytes(8, 0xEE));
+            }
         }
     }
+    useTurnKernel(best);
 }
 
 TEST(Rotation, ClockwiseThenCounterClockwiseGivesThePageBack)
