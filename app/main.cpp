@@ -16,6 +16,7 @@
 #include <pappl/pappl.h>
 
 #include "app/AddPrinterPage.h"
+#include "app/DefaultsPage.h"
 #include "app/Devices.h"
 #include "app/DocumentJob.h"
 #include "app/Drivers.h"
@@ -267,6 +268,7 @@ bool tick(pappl_system_t* system, void* data)
 void printerCreated(pappl_printer_t* printer, void*)
 {
     guardPrinterPages(printer);
+    addDefaultsPage(printer);
     addSettingsPage(printer);
 }
 
