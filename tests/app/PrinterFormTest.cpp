@@ -1,7 +1,13 @@
 // The Add Printer page's field checks: which names and device URIs pass.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/PrinterForm.h"
 
@@ -52,6 +58,34 @@ TEST(PrinterFormTest, DeviceUris)
     for (const UriCase& c : cases) {
         EXPECT_EQ(checkDeviceUri(c.uri) == nullptr, c.accepted) << (c.uri ? c.uri : "(null)");
     }
+}
+
+// file:// devices on this machine: where the server can write, and where
+// not (a folder missing, a path through a file, a folder without write
+// permission, which root has everywhere).
+TEST(PrinterFormTest, FileDevices)
+{
+    const char* tmp = getenv("TMPDIR");
+    std::string base = std::string(tmp ? tmp : "/tmp") + "/tvl-form-XXXXXX";
+    ASSERT_NE(mkdtemp(base.data()), nullptr);
+    const std::string file = base + "/file", readOnly = base + "/read-only";
+    if (FILE* f = fopen(file.c_str(), "w")) {
+        fclose(f);
+    }
+    mkdir(readOnly.c_str(), 0500);
+    const std::pair<std::string, bool> cases[] = {
+        {"file://" + base, true},           {"file://" + file, true},
+        {"file://" + base + "?ext=tvl", true}, {"file://" + base + "/missing", false},
+        {"file://" + file + "/below", false}, {"file://" + readOnly, geteuid() == 0},
+        {"socket://192.168.1.50:9100", true},
+    };
+    char message[512];
+    for (const auto& [uri, accepted] : cases) {
+        EXPECT_EQ(checkFileDevice(uri.c_str(), message, sizeof(message)) == nullptr, accepted) << uri;
+    }
+    unlink(file.c_str());
+    rmdir(readOnly.c_str());
+    rmdir(base.c_str());
 }
 
 }  // namespace
