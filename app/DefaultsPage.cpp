@@ -24,16 +24,11 @@ constexpr int percentOfLevel(int level)
     return (level * 100 + (kDarknessLevels - 1) / 2) / (kDarknessLevels - 1);
 }
 
-constexpr bool levelsRoundTrip()
+constexpr bool levelsRoundTrip(int level = 0)
 {
-    for (int level = 0; level < kDarknessLevels; ++level) {
-        if (darknessLevel(0, percentOfLevel(level)) != level) {
-            return false;
-        }
-    }
-    return percentOfLevel(kDarknessLevels - 1) == 100;
+    return level == kDarknessLevels || (darknessLevel(0, percentOfLevel(level)) == level && levelsRoundTrip(level + 1));
 }
-static_assert(levelsRoundTrip());
+static_assert(levelsRoundTrip() && percentOfLevel(kDarknessLevels - 1) == 100);
 
 // What a field offers: the values posted, the texts shown, and the value
 // the printer has now.
@@ -230,49 +225,42 @@ const char* changedValue(int numForm, cups_option_t* form, const char* name)
     return value != nullptr && (shown == nullptr || strcmp(shown, value) != 0) ? value : nullptr;
 }
 
+// A posted form, freed with it.
+struct Form {
+    cups_option_t* options = nullptr;
+    int count = 0;
+    ~Form() { cupsFreeOptions(count, options); }
+};
+
 // Applies a posted form; false with the reason in `message` when nothing
 // was saved.
-bool applyForm(pappl_client_t* client, pappl_printer_t* printer, char* message, size_t size)
+bool applyForm(pappl_client_t* client, pappl_printer_t* printer, Choices* choices, char* message, size_t size)
 {
-    cups_option_t* form = nullptr;
-    const int numForm = papplClientGetForm(client, &form);
+    Form form;
+    form.count = papplClientGetForm(client, &form.options);
     pappl_pr_driver_data_t data{};
-    bool valid = true;
-    if (!papplClientIsValidForm(client, numForm, form)) {
+    if (!papplClientIsValidForm(client, form.count, form.options)) {
         snprintf(message, size, "Invalid form submission: load the page again.");
-        valid = false;
-    } else if (papplPrinterGetDriverData(printer, &data) == nullptr) {
+        return false;
+    }
+    if (papplPrinterGetDriverData(printer, &data) == nullptr) {
         snprintf(message, size, "The printer's settings cannot be read.");
-        valid = false;
+        return false;
     }
-    char size0[sizeof(data.media_ready[0].size_name)] = "";
-    if (valid) {
-        snprintf(size0, sizeof(size0), "%s", data.media_ready[0].size_name);
-    }
-    auto* choices = new (std::nothrow) Choices;
+    char size0[sizeof(data.media_ready[0].size_name)];
+    snprintf(size0, sizeof(size0), "%s", data.media_ready[0].size_name);
     for (const Field& field : kFields) {
-        const char* value = valid ? changedValue(numForm, form, field.name) : nullptr;
+        const char* value = changedValue(form.count, form.options, field.name);
         if (value == nullptr) {
             continue;
-        }
-        if (choices == nullptr) {
-            snprintf(message, size, "Not enough memory.");
-            valid = false;
-            break;
         }
         *choices = Choices{};
         field.list(data, choices);
         if (!choices->offers(value)) {
             snprintf(message, size, "%s: choose one of the values listed.", field.label);
-            valid = false;
-            break;
+            return false;
         }
         field.set(&data, value);
-    }
-    delete choices;
-    cupsFreeOptions(numForm, form);
-    if (!valid) {
-        return false;
     }
     if (strcmp(size0, data.media_ready[0].size_name) != 0 &&
         !papplPrinterSetReadyMedia(printer, data.num_source, data.media_ready)) {
@@ -309,20 +297,20 @@ bool defaultsPage(pappl_client_t* client, void* data)
     if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
         return true;
     }
+    auto* choices = new (std::nothrow) Choices;
+    if (choices == nullptr) {
+        return papplClientRespond(client, HTTP_STATUS_SERVER_ERROR, nullptr, nullptr, 0, 0);
+    }
     char status[160] = "";
     bool failed = false;
     if (papplClientGetMethod(client) == HTTP_STATE_POST) {
-        failed = !applyForm(client, printer, status, sizeof(status));
+        failed = !applyForm(client, printer, choices, status, sizeof(status));
         if (!failed) {
             snprintf(status, sizeof(status), "Changes saved.");
         }
     }
-    pappl_pr_driver_data_t driver;
-    auto* choices = new (std::nothrow) Choices;
-    if (papplPrinterGetDriverData(printer, &driver) == nullptr || choices == nullptr) {
-        delete choices;
-        return papplClientRespond(client, HTTP_STATUS_SERVER_ERROR, nullptr, nullptr, 0, 0);
-    }
+    pappl_pr_driver_data_t driver{};
+    papplPrinterGetDriverData(printer, &driver);
 
     papplClientHTMLPrinterHeader(client, printer, kTitle, 0, nullptr, nullptr);
     if (status[0] != '\0') {
