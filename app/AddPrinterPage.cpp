@@ -5,6 +5,7 @@
 
 #include "app/PrinterForm.h"
 #include "app/WebAccess.h"
+#include "app/WebForm.h"
 
 namespace {
 
@@ -25,19 +26,23 @@ const char* deviceIdOf(const DriverList* list, const char* driver)
     return nullptr;
 }
 
-// Adds the printer the form describes; nullptr on success, else why not.
-// On success `path` holds the new printer's web page.
+// Adds the printer the form describes; nullptr on success, else why not
+// (in `message` or a constant). On success `path` holds the new printer's
+// web page.
 const char* addPrinter(pappl_system_t* system, const DriverList* list, const FormFields& fields, char* path,
-                       size_t pathSize)
+                       size_t pathSize, char* message, size_t messageSize)
 {
     if (const char* problem = checkPrinterName(fields.name)) {
         return problem;
     }
     const char* deviceId = deviceIdOf(list, fields.driver);
     if (deviceId == nullptr) {
-        return "Choose a driver from the list.";
+        return "Choose the printer's model from the list.";
     }
     if (const char* problem = checkDeviceUri(fields.uri)) {
+        return problem;
+    }
+    if (const char* problem = checkFileDevice(fields.uri, message, messageSize)) {
         return problem;
     }
     pappl_printer_t* printer = papplPrinterCreate(system, 0, fields.name, fields.driver, deviceId, fields.uri);
@@ -55,7 +60,7 @@ void showForm(pappl_client_t* client, const DriverList* list, const FormFields& 
                         "<div class=\"content\"><div class=\"row\"><div class=\"col-12\">\n"
                         "<h1 class=\"title\">Add Printer</h1>\n");
     if (status != nullptr) {
-        papplClientHTMLPrintf(client, "<div class=\"banner\">%s</div>\n", status);
+        showBanner(client, status, true);
     }
     papplClientHTMLStartForm(client, "/addprinter", false);
     papplClientHTMLPrintf(client,
@@ -63,9 +68,10 @@ void showForm(pappl_client_t* client, const DriverList* list, const FormFields& 
                           "<tr><th><label for=\"printer_name\">Name:</label></th><td>"
                           "<input type=\"text\" name=\"printer_name\" id=\"printer_name\" required "
                           "placeholder=\"labels\" pattern=\"[A-Za-z0-9_\\-][A-Za-z0-9_.\\-]{0,62}\" value=\"%s\"></td></tr>\n"
-                          "<tr><th><label for=\"driver_name\">Driver:</label></th><td>"
-                          "<select name=\"driver_name\" id=\"driver_name\">",
-                          fields.name);
+                          "<tr><th><label for=\"driver_name\">Model:</label></th><td>"
+                          "<select name=\"driver_name\" id=\"driver_name\" required>"
+                          "<option value=\"\" disabled%s>Choose the printer's model</option>",
+                          fields.name, deviceIdOf(list, fields.driver) == nullptr ? " selected" : "");
     for (int i = 0; i < list->count; ++i) {
         papplClientHTMLPrintf(client, "<option value=\"%s\"%s>%s</option>", list->drivers[i].name,
                               strcmp(list->drivers[i].name, fields.driver) == 0 ? " selected" : "",
@@ -94,6 +100,7 @@ bool addPrinterPage(pappl_client_t* client, void* data)
     }
     FormFields fields;
     const char* status = nullptr;
+    char message[1200];
     cups_option_t* form = nullptr;
     int numForm = 0;
     if (papplClientGetMethod(client) == HTTP_STATE_POST) {
@@ -105,7 +112,8 @@ bool addPrinterPage(pappl_client_t* client, void* data)
         char path[256];
         if (!papplClientIsValidForm(client, numForm, form)) {
             status = "Invalid form submission.";
-        } else if ((status = addPrinter(papplClientGetSystem(client), list, fields, path, sizeof(path))) == nullptr) {
+        } else if ((status = addPrinter(papplClientGetSystem(client), list, fields, path, sizeof(path), message,
+                                        sizeof(message))) == nullptr) {
             cupsFreeOptions(numForm, form);
             return papplClientRespondRedirect(client, HTTP_STATUS_FOUND, path);
         }

@@ -1,6 +1,11 @@
 #include "app/PrinterForm.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cups/cups.h>
 
@@ -57,4 +62,35 @@ const char* checkDeviceUri(const char* uri)
         return resource[0] == '/' && host[0] == '\0' ? nullptr : "A file URI names an absolute path: file:///PATH.";
     }
     return "Only socket://, usb:// and file:// devices can be added here (no network discovery).";
+}
+
+const char* checkFileDevice(const char* uri, char* message, size_t size)
+{
+    char scheme[32], user[256], host[256], path[1024];
+    int port = 0;
+    if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof(scheme), user, sizeof(user), host, sizeof(host),
+                        &port, path, sizeof(path)) < HTTP_URI_STATUS_OK ||
+        strcmp(scheme, "file") != 0) {
+        return nullptr;
+    }
+    if (char* options = strchr(path, '?')) {
+        *options = '\0';  // libpappl's ?ext=...
+    }
+    char reason[128];
+    struct stat info {};
+    if (stat(path, &info) != 0) {
+        if (errno == ENOENT) {
+            snprintf(message, size, "There is no folder %s: create it first, or name one that exists.", path);
+        } else {
+            snprintf(message, size, "%s cannot be reached: %s.", path, strerror_r(errno, reason, sizeof(reason)));
+        }
+        return message;
+    }
+    const bool folder = S_ISDIR(info.st_mode);
+    if (access(path, folder ? W_OK | X_OK : W_OK) != 0) {
+        snprintf(message, size, "The printer application cannot write %s %s: %s.", folder ? "into" : "to", path,
+                 strerror_r(errno, reason, sizeof(reason)));
+        return message;
+    }
+    return nullptr;
 }

@@ -8,11 +8,23 @@
 #include "app/Drivers.h"
 #include "app/IppSettings.h"
 #include "app/WebAccess.h"
+#include "app/WebForm.h"
 
 namespace {
 
 constexpr char kLabel[] = "Label Settings";
 constexpr char kSubpath[] = "label-settings";
+
+// The number of labels per cut is asked for only in the label mode that
+// uses it.
+constexpr char kCutPeriodScript[] =
+    "<script>(function () {\n"
+    "  const mode = document.getElementById('label-mode');\n"
+    "  const row = document.getElementById('cut-period').closest('tr');\n"
+    "  const show = () => { row.hidden = mode.value !== 'cutter-delayed'; };\n"
+    "  mode.addEventListener('change', show);\n"
+    "  show();\n"
+    "})();</script>\n";
 
 struct ModeName {
     pappl_label_mode_t mode;
@@ -21,8 +33,8 @@ struct ModeName {
 };
 constexpr ModeName kModes[] = {
     {PAPPL_LABEL_MODE_TEAR_OFF, "tear-off", "Tear-off"},
-    {PAPPL_LABEL_MODE_CUTTER, "cutter", "Cut every label"},
-    {PAPPL_LABEL_MODE_CUTTER_DELAYED, "cutter-delayed", "Cut every N labels"},
+    {PAPPL_LABEL_MODE_CUTTER, "cutter", "Cut after each label"},
+    {PAPPL_LABEL_MODE_CUTTER_DELAYED, "cutter-delayed", "Cut after a number of labels"},
     {PAPPL_LABEL_MODE_REWIND, "rewind", "Rewind"},
 };
 
@@ -60,6 +72,17 @@ const char* currentKeyword(ipp_t* attrs, const char* name, const char* fallback)
     ipp_attribute_t* attr = attrs ? ippFindAttribute(attrs, full, IPP_TAG_KEYWORD) : nullptr;
     const char* value = attr ? ippGetString(attr, 0, nullptr) : nullptr;
     return value ? value : fallback;
+}
+
+// A millimetre field left at the whole millimetres the page showed keeps
+// the printer's own value, which may lie between them: a page never changes
+// what its user did not touch.
+void keepUnchanged(ipp_t* attrs, const char* name, char* value, size_t size)
+{
+    const int current = currentInteger(attrs, name, 0);
+    if (atoi(value) == roundToMillimetres(current) * 100) {
+        snprintf(value, size, "%d", current);
+    }
 }
 
 // Applies a posted form; nullptr on success, else what was wrong.
@@ -105,6 +128,11 @@ const char* applyForm(pappl_client_t* client, pappl_printer_t* printer)
         }
     }
     if (error == nullptr) {
+        ipp_t* current = papplPrinterGetDriverAttributes(printer);
+        keepUnchanged(current, vendor::kTearOffOffset, tearOff, sizeof(tearOff));
+        keepUnchanged(current, vendor::kHorizontalMargin, xMargin, sizeof(xMargin));
+        keepUnchanged(current, vendor::kVerticalMargin, yMargin, sizeof(yMargin));
+        ippDelete(current);
         cups_option_t* vendorOptions = nullptr;
         int numVendor = 0;
         numVendor = cupsAddOption(vendor::kTearOffOffset, tearOff, numVendor, &vendorOptions);
@@ -157,9 +185,11 @@ bool settingsPage(pappl_client_t* client, void* data)
         return true;
     }
     const char* status = nullptr;
+    bool failed = false;
     if (papplClientGetMethod(client) == HTTP_STATE_POST) {
         const char* error = applyForm(client, printer);
         status = error ? error : "Changes saved.";
+        failed = error != nullptr;
     }
 
     pappl_pr_driver_data_t driver;
@@ -168,7 +198,7 @@ bool settingsPage(pappl_client_t* client, void* data)
 
     papplClientHTMLPrinterHeader(client, printer, kLabel, 0, nullptr, nullptr);
     if (status != nullptr) {
-        papplClientHTMLPrintf(client, "<div class=\"banner\">%s</div>\n", status);
+        showBanner(client, status, failed);
     }
     char action[256];
     papplPrinterGetPath(printer, kSubpath, action, sizeof(action));
@@ -192,8 +222,8 @@ bool settingsPage(pappl_client_t* client, void* data)
     selectField(client, "Label mode", "label-mode", currentMode, modeKeywords, modeTexts, modes);
     numberField(client, "Tear-off offset", vendor::kTearOffOffset,
                 roundToMillimetres(currentInteger(attrs, vendor::kTearOffOffset, 0)), IntRange{-10, 10}, "mm");
-    numberField(client, "Cut every", vendor::kCutPeriod, currentInteger(attrs, vendor::kCutPeriod, 1),
-                kCutPeriodRange, "labels (cut every N labels)");
+    numberField(client, "Labels per cut", vendor::kCutPeriod, currentInteger(attrs, vendor::kCutPeriod, 1),
+                kCutPeriodRange, "");
     numberField(client, "Horizontal margin", vendor::kHorizontalMargin,
                 roundToMillimetres(currentInteger(attrs, vendor::kHorizontalMargin, 0)), IntRange{0, 10}, "mm");
     numberField(client, "Vertical margin", vendor::kVerticalMargin,
@@ -212,6 +242,7 @@ bool settingsPage(pappl_client_t* client, void* data)
     papplClientHTMLPuts(client,
                         "<tr><th></th><td><input type=\"submit\" value=\"Save Changes\"></td></tr>\n"
                         "</tbody></table></form>\n");
+    papplClientHTMLPuts(client, kCutPeriodScript);
     papplClientHTMLPrinterFooter(client);
     ippDelete(attrs);
     return true;

@@ -20,7 +20,6 @@ void _papplPrinterWebCancelAllJobs(pappl_client_t*, pappl_printer_t*);
 void _papplPrinterWebDelete(pappl_client_t*, pappl_printer_t*);
 void _papplPrinterWebConfig(pappl_client_t*, pappl_printer_t*);
 void _papplPrinterWebMedia(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebDefaults(pappl_client_t*, pappl_printer_t*);
 }
 
 namespace {
@@ -119,7 +118,6 @@ constexpr GuardedPage kPrinterPages[] = {
     {"/delete", "text/html", guardedPrinterPage<_papplPrinterWebDelete, Remote::refused>},
     {"/config", "text/html", guardedPrinterPage<_papplPrinterWebConfig, Remote::refused>},
     {"/media", "text/html", guardedPrinterPage<_papplPrinterWebMedia, Remote::refused>},
-    {"/printing", "text/html", guardedPrinterPage<_papplPrinterWebDefaults, Remote::refused>},
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <pappl/pappl.h>
 
 #include "app/AddPrinterPage.h"
+#include "app/DefaultsPage.h"
 #include "app/Devices.h"
 #include "app/DocumentJob.h"
 #include "app/Drivers.h"
@@ -268,6 +269,7 @@ bool tick(pappl_system_t* system, void* data)
 void printerCreated(pappl_printer_t* printer, void*)
 {
     guardPrinterPages(printer);
+    addDefaultsPage(printer);
     addSettingsPage(printer);
 }
 

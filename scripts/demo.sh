@@ -7,6 +7,8 @@
 #     -> out/label.prn, the bytes the printer would receive
 #     -> tvl-inspect: out/label.txt (one line per command) and
 #        out/label-001.png (the label as the printer would print it)
+#   samples/label.ps -> out/label.pdf (ghostscript's ps2pdf), which the
+#   README's printer application walkthrough prints with out/label-001.png
 #
 # Installs what is missing and builds into build/ (or $BUILD_DIR) first.
 set -eu
@@ -45,6 +47,12 @@ fi
 # raster's pixels.
 "./$BUILD_DIR/tools/tvl-inspect" --png out/label --expect-raster out/label.ras out/label.prn > out/label.txt
 
+if ! ps2pdf samples/label.ps out/label.pdf 2> out/ps2pdf.log; then
+    echo "ps2pdf could not turn samples/label.ps into out/label.pdf; its log (out/ps2pdf.log) ends:" >&2
+    tail -n 5 out/ps2pdf.log >&2
+    exit 1
+fi
+
 pages=$(grep -c '^PAGE ' out/label.txt || true)
 bytes=$(wc -c < out/label.prn)
 echo
@@ -55,5 +63,6 @@ for png in out/label-*.png; do
     echo "  preview:                                $PWD/$png"
 done
 echo "  the filter's log (what CUPS would log): $PWD/out/label.log"
+echo "  the same label as a PDF:                $PWD/out/label.pdf"
 echo
 grep -E '^(SL|SW|PAGE|SUMMARY|MATCH)' out/label.txt | sed 's/^/  /'

@@ -16,6 +16,9 @@ set -eu
 #   dpkg-dev, patch and libpappl's build dependencies (gnutls to zlib):
 #             the printer application's own libpappl, built from Debian's
 #             source package with the project's patches (scripts/libpappl.sh)
+#   chromium, chromium-driver, python3-selenium: tests/app/app-browser.py
+#             goes through the printer application's web pages as a user
+#             would, in a headless browser on a loopback port
 PACKAGES="
 build-essential
 cmake
@@ -47,6 +50,9 @@ valgrind
 libbenchmark-dev
 python3
 iproute2
+chromium
+chromium-driver
+python3-selenium
 "
 
 # Only for scripts/bench-app.sh, never in CI: Debian's lprint package also

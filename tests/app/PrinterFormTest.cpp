@@ -1,7 +1,14 @@
 // The Add Printer page's field checks: which names and device URIs pass.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/PrinterForm.h"
 
@@ -52,6 +59,27 @@ TEST(PrinterFormTest, DeviceUris)
     for (const UriCase& c : cases) {
         EXPECT_EQ(checkDeviceUri(c.uri) == nullptr, c.accepted) << (c.uri ? c.uri : "(null)");
     }
+}
+
+// file:// devices: a folder or file this process can write; not a missing folder,
+// a path through a file, or a read-only folder (which root writes anyway).
+TEST(PrinterFormTest, FileDevices)
+{
+    std::string base = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/tvl-form-XXXXXX";
+    ASSERT_NE(mkdtemp(base.data()), nullptr);
+    const std::string file = base + "/file", readOnly = base + "/read-only";
+    std::ofstream{file};
+    mkdir(readOnly.c_str(), 0500);
+    const std::pair<std::string, bool> cases[] = {
+        {"file://" + base, true},  {"file://" + file, true},          {"file://" + base + "?ext=tvl", true},
+        {"socket://host", true},   {"file://" + base + "/no", false}, {"file://" + file + "/below", false},
+        {"file://" + readOnly, geteuid() == 0},
+    };
+    char message[512];
+    for (const auto& [uri, accepted] : cases) {
+        EXPECT_EQ(checkFileDevice(uri.c_str(), message, sizeof(message)) == nullptr, accepted) << uri;
+    }
+    std::filesystem::remove_all(base);
 }
 
 }  // namespace

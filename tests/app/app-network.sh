@@ -62,7 +62,7 @@ done <<CASES
 web|tavelin_100|file://$OUT|good|302
 web|tavelin_100|file://$OUT|good|exists already
 two words|tavelin_100|file://$OUT|good|holds only letters
-other|tavelin_9999|file://$OUT|good|Choose a driver
+other|tavelin_9999|file://$OUT|good|Choose the printer
 other|tavelin_100|dnssd://Label._ipp._tcp.local/|good|no network discovery
 other|tavelin_100|socket://|good|names a host and a port
 other|tavelin_100|file:relative|good|absolute path
