@@ -176,39 +176,58 @@ bool placeImage(const GrayImage& image, const LabelGeometry& label, Turn turn, G
     // 256 * total) while total is at most 2^28. Larger ones divide.
     const bool byMagic = total > 1 && total <= (uint64_t{1} << 28);
     const uint64_t magic = byMagic ? ~uint64_t{0} / total + 1 : 0;
+    // Source row sy weighed across, from the two kept rows or weighed now.
+    auto acrossOf = [&](uint32_t sy) -> const uint64_t* {
+        for (int slot = 0; slot < 2; ++slot) {
+            if (acrossRow[slot] == sy) {
+                return across[slot];
+            }
+        }
+        // Rows come in rising order: the older one is done with.
+        const int slot = acrossRow[0] < acrossRow[1] ? 0 : 1;
+        acrossRow[slot] = sy;
+        const TurnedRow src = turnedRow(image, turn, sy);
+        for (uint32_t i = 0; i < f.width; ++i) {
+            const uint8_t* p = src.base + static_cast<ptrdiff_t>(first[i]) * src.step;
+            uint64_t sum = 0;
+            for (uint32_t k = start[i]; k < start[i + 1]; ++k, p += src.step) {
+                sum += uint64_t{*p} * weight[k];
+            }
+            across[slot][i] = sum;
+        }
+        return across[slot];
+    };
+    auto mean = [&](uint64_t sum) {
+        const uint64_t x = sum + total / 2;
+        return static_cast<uint8_t>(byMagic ? static_cast<uint64_t>((static_cast<Product>(x) * magic) >> 64)
+                                            : x / total);
+    };
     for (uint32_t j = 0; j < f.height; ++j) {
         uint32_t y0 = 0;
         uint32_t y1 = 0;
         coveredCells(j, nh, f.height, &y0, &y1);
+        uint8_t* dst = out->row(f.y + j) + f.x;
+        if (y1 - y0 < 2) {
+            // One or two source rows (always so where the image is enlarged).
+            const uint64_t* a0 = acrossOf(y0);
+            const uint64_t* a1 = acrossOf(y1);
+            const uint64_t w0 = overlap(j, y0, nh, f.height);
+            const uint64_t w1 = y1 > y0 ? overlap(j, y1, nh, f.height) : 0;
+            for (uint32_t i = 0; i < f.width; ++i) {
+                dst[i] = mean(a0[i] * w0 + a1[i] * w1);
+            }
+            continue;
+        }
         std::memset(sums, 0, cols * sizeof(uint64_t));
         for (uint32_t sy = y0; sy <= y1; ++sy) {
-            int slot = acrossRow[0] == sy ? 0 : acrossRow[1] == sy ? 1 : -1;
-            if (slot < 0) {
-                // Rows come in rising order: the older one is done with.
-                slot = acrossRow[0] < acrossRow[1] ? 0 : 1;
-                acrossRow[slot] = sy;
-                const TurnedRow src = turnedRow(image, turn, sy);
-                for (uint32_t i = 0; i < f.width; ++i) {
-                    const uint8_t* p = src.base + static_cast<ptrdiff_t>(first[i]) * src.step;
-                    uint64_t sum = 0;
-                    for (uint32_t k = start[i]; k < start[i + 1]; ++k, p += src.step) {
-                        sum += uint64_t{*p} * weight[k];
-                    }
-                    across[slot][i] = sum;
-                }
-            }
+            const uint64_t* a = acrossOf(sy);
             const uint64_t wy = overlap(j, sy, nh, f.height);
-            const uint64_t* a = across[slot];
             for (uint32_t i = 0; i < f.width; ++i) {
                 sums[i] += a[i] * wy;
             }
         }
-        uint8_t* dst = out->row(f.y + j) + f.x;
         for (uint32_t i = 0; i < f.width; ++i) {
-            const uint64_t x = sums[i] + total / 2;
-            const uint64_t q =
-                byMagic ? static_cast<uint64_t>((static_cast<Product>(x) * magic) >> 64) : x / total;
-            dst[i] = static_cast<uint8_t>(q);
+            dst[i] = mean(sums[i]);
         }
     }
     return true;
