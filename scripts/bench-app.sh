@@ -226,10 +226,19 @@ start_server() {
     fi
 }
 
+# Adds server NAME's printer "bench" on its file device; after a restart it
+# may be there already (the server saved it) or not, and fails harmlessly.
+add_printer() {
+    if [ "$1" = app ]; then
+        app_cmd add -d bench -m $APP_MODEL -v "file://$WORK/out-app"
+    else
+        peer_cmd add -d bench -m $PEER_DRIVER -v "file://$WORK/out-lprint"
+    fi
+}
+
 SERVERS=""
 if [ -x "$APP" ]; then
-    if start_server app &&
-        app_cmd add -d bench -m $APP_MODEL -v "file://$WORK/out-app" >"$WORK/app-add.log" 2>&1; then
+    if start_server app && add_printer app >"$WORK/app-add.log" 2>&1; then
         SERVERS="app"
     else
         echo "bench-app: the application did not start or add its printer; see $WORK/app-*.log" >&2
@@ -237,8 +246,7 @@ if [ -x "$APP" ]; then
 else
     echo "bench-app: no application binary at $APP; measuring lprint alone" >&2
 fi
-if start_server lprint &&
-    peer_cmd add -d bench -m $PEER_DRIVER -v "file://$WORK/out-lprint" >"$WORK/lprint-add.log" 2>&1; then
+if start_server lprint && add_printer lprint >"$WORK/lprint-add.log" 2>&1; then
     SERVERS="$SERVERS lprint"
 else
     echo "bench-app: lprint did not start or add its printer; see $WORK/lprint-*.log" >&2
@@ -417,6 +425,7 @@ load_round() {
         deaths=1
         wait "$pid" 2>/dev/null || true
         start_server "$name" || return 0
+        add_printer "$name" >>"$WORK/$name-add.log" 2>&1 || true
         pid=$APP_PID
         [ "$name" = app ] || pid=$PEER_PID
         read_ticks "$pid" || true
@@ -445,6 +454,7 @@ load_round() {
             wait "$pid" 2>/dev/null || ended=$?
             echo "bench-app: $name died during $tag (exit status $ended, 127 when unknown; $(grep -c . "$WORK/load-$tag.tsv") jobs ended); starting it again"
             start_server "$name" || { echo "bench-app: $name does not start again" >&2 && break; }
+            add_printer "$name" >>"$WORK/$name-add.log" 2>&1 || true
             pid=$APP_PID
             [ "$name" = app ] || pid=$PEER_PID
             read_ticks "$pid" || true
@@ -474,7 +484,7 @@ load_round() {
     aborted=$(awk -v t="${tag}_" '/job-name \(/ { n = $NF } /job-state \(enum\)/ { if (index(n, t) == 1 && $NF != "completed") a++ } END { print a + 0 }' "$WORK/load-$tag-history.txt")
     reported=$(awk -F '\t' '$5 == "aborted" || $5 == "canceled"' "$WORK/load-$tag.tsv" | wc -l)
     awk -F '\t' -v s="$name" -v m="$mix" -v r="$round" -v j="$jobs" -v p="$printed" -v ms="$missing" -v w="$wrong" \
-        -v a="$((aborted - reported))" -v d="$deaths" -v t0="$t0" -v t1="$t1" -v c="$spent" -v hz="$(getconf CLK_TCK)" \
+        -v a="$((aborted > reported ? aborted - reported : 0))" -v d="$deaths" -v t0="$t0" -v t1="$t1" -v c="$spent" -v hz="$(getconf CLK_TCK)" \
         -v u="$(echo "$unfinished" | tr ' ' '\n' | grep . | sort | uniq -c | awk '{ printf "%s%s x%d", sep, $2, $1; sep = ", " }')" '
         { busy += $6; gone += $7 }
         END { printf "%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.3f\t%.2f\t%s\n", s, m, r, j, p, j - p - ms - w, ms, w, a, busy, d,

@@ -138,6 +138,22 @@ bool placeImage(const GrayImage& image, const LabelGeometry& label, Turn turn, G
     const uint64_t n = quarterTurn(turn) ? image.height : image.width;   // turned width
     const uint64_t nh = quarterTurn(turn) ? image.width : image.height;  // turned height
     const uint64_t total = n * nh;
+    if (f.width == n && f.height == nh) {
+        // At its own size (a PDF page rendered for the label): each label
+        // pixel is one image pixel, turned.
+        for (uint32_t j = 0; j < f.height; ++j) {
+            const TurnedRow src = turnedRow(image, turn, j);
+            uint8_t* dst = out->row(f.y + j) + f.x;
+            if (src.step == 1) {
+                std::memcpy(dst, src.base, f.width);
+                continue;
+            }
+            for (uint32_t i = 0; i < f.width; ++i) {
+                dst[i] = src.base[static_cast<ptrdiff_t>(i) * src.step];
+            }
+        }
+        return true;
+    }
     // The columns' source cells and weights, the same for every row: output
     // column i takes cells first[i] .. first[i] + start[i + 1] - start[i] - 1
     // with weights weight[start[i]] ... Neighbouring columns share at most
