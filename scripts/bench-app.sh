@@ -226,14 +226,21 @@ start_server() {
     fi
 }
 
-# Adds server NAME's printer "bench" on its file device; after a restart it
-# may be there already (the server saved it) or not, and fails harmlessly.
+# Adds server NAME's printer "bench" on its file device, and waits (5 s at
+# most) until the server has saved it in its state, where a restart finds it.
+# After a restart the printer is mostly there already: the add then fails
+# harmlessly.
 add_printer() {
     if [ "$1" = app ]; then
-        app_cmd add -d bench -m $APP_MODEL -v "file://$WORK/out-app"
+        app_cmd add -d bench -m $APP_MODEL -v "file://$WORK/out-app" || return
     else
-        peer_cmd add -d bench -m $PEER_DRIVER -v "file://$WORK/out-lprint"
+        peer_cmd add -d bench -m $PEER_DRIVER -v "file://$WORK/out-lprint" || return
     fi
+    n=0
+    until grep -rqs "out-$1" "$WORK/$1-state" || [ $n -ge 50 ]; do
+        sleep 0.1
+        n=$((n + 1))
+    done
 }
 
 SERVERS=""
@@ -340,10 +347,11 @@ read_ticks() {
 
 # Client $2 of round $3 on port $1: the mix's kinds in turn from its own
 # starting point. Each job is sent again while the printer answers busy (every
-# 0.1 s, as tests/app/lib.sh's print_job) or does not answer (a server
-# starting again), then followed until it ends (load-job.test). One line per
-# job: name, kind, labels, Print-Job status, last job-state, busy and
-# no-answer retries.
+# 0.1 s, as tests/app/lib.sh's print_job, 5 minutes at most) or does not answer
+# or is unavailable (a server starting again; every 0.2 s, 30 s at most), then
+# followed until it ends (load-job.test; a job not ended within 10 s is given
+# up: not completed). One line per job: name, kind, labels, Print-Job status,
+# last job-state, busy and no-answer retries, when it ended (ns).
 load_client() {
     port=$1 c=$2 tag=$3 kinds=$(echo "$4" | tr , ' ')
     answer="$WORK/load-answer-$c.txt"
@@ -362,7 +370,7 @@ load_client() {
             if [ "$status" = server-error-busy ] && [ $busy -lt 3000 ]; then
                 busy=$((busy + 1))
                 sleep 0.1
-            elif [ -z "$status" ] && [ $gone -lt 150 ]; then
+            elif { [ -z "$status" ] || [ "$status" = server-error-service-unavailable ]; } && [ $gone -lt 150 ]; then
                 gone=$((gone + 1))
                 sleep 0.2
             else
@@ -370,8 +378,8 @@ load_client() {
             fi
         done
         state=$(sed -n 's/^ *job-state (enum) = //p' "$answer" | tail -n 1)
-        printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$job" "$kind" "$LABELS" "${status:-none}" "${state:-none}" \
-            $busy $gone >>"$WORK/load-$tag.tsv"
+        printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$job" "$kind" "$LABELS" "${status:-none}" "${state:-none}" \
+            $busy $gone "$(now_ns)" >>"$WORK/load-$tag.tsv"
         i=$((i + 1))
     done
 }
@@ -468,7 +476,7 @@ load_round() {
     # What became of each job, and what the printer's history holds: jobs a
     # refused (busy) attempt left aborted are there beside the job itself.
     printed=0 missing=0 wrong=0 unfinished=""
-    while IFS="$(printf '\t')" read -r job kind labels status state busy gone; do
+    while IFS="$(printf '\t')" read -r job kind labels status state busy gone ended; do
         if [ "$state" != completed ]; then
             unfinished="$unfinished $kind:$status/$state"
         elif output_right "$job" "$labels" "$name"; then
@@ -514,7 +522,7 @@ if [ "$MODE" = load ]; then
     echo
     echo "== Load: medians of $RUNS rounds ($LOAD_CLIENTS clients x $LOAD_JOBS jobs); failures summed over the rounds"
     {
-        echo "| server | mix | jobs | printed right | jobs/s | wall s | CPU s | CPU ms per job | not completed | outputs missing or wrong | aborted left by retries | busy retries | server deaths |"
+        echo "| server | mix | jobs | printed right | jobs/s | wall s | CPU s | CPU ms per job printed | not completed | outputs missing or wrong | aborted left by retries | busy retries | server deaths |"
         echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
         for mix in $LOAD_MIXES; do
             for s in $SERVERS; do
