@@ -416,10 +416,23 @@ output_right() {
     esac
 }
 
+# Server $1 started again in a round, on its state folder, with its printer;
+# PID and the CPU count (SPENT so far, BASE of the new process) follow it.
+restart_in_round() {
+    start_server "$1" || return 1
+    add_printer "$1" >>"$WORK/$1-add.log" 2>&1 || true
+    pid=$APP_PID
+    [ "$1" = app ] || pid=$PEER_PID
+    read_ticks "$pid" || true
+    base=$TICKS last=$TICKS
+}
+
 # One round of mix $3 on server $1 (port $2), round $4: wall time from the
 # clients' start to the last one's end, the server's CPU over it. A server
 # that dies is counted (its CPU up to its last sample, at most 0.1 s
-# before), started again on its state folder, and the clients carry on.
+# before) and started again on its state folder, and the clients carry on;
+# so is one that ends no job for 20 s while clients wait (hung), after it is
+# stopped by its PID.
 load_round() {
     name=$1 port=$2 mix=$3 round=$4
     tag="$name-r$round-$(echo "$mix" | tr , -)"
@@ -427,18 +440,14 @@ load_round() {
     : >"$WORK/load-$tag.tsv"
     pid=$APP_PID
     [ "$name" = app ] || pid=$PEER_PID
-    deaths=0
+    deaths=0 hangs=0 spent=0
     if ! read_ticks "$pid" || [ "$STATE" = Z ]; then
         echo "bench-app: $name died between rounds; starting it again (counted in this round)"
         deaths=1
         wait "$pid" 2>/dev/null || true
-        start_server "$name" || return 0
-        add_printer "$name" >>"$WORK/$name-add.log" 2>&1 || true
-        pid=$APP_PID
-        [ "$name" = app ] || pid=$PEER_PID
-        read_ticks "$pid" || true
+        restart_in_round "$name" || return 0
     fi
-    base=$TICKS last=$TICKS spent=0
+    base=$TICKS last=$TICKS
     t0=$(now_ns)
     c=1
     while [ $c -le "$LOAD_CLIENTS" ]; do
@@ -448,27 +457,38 @@ load_round() {
         ) &
         c=$((c + 1))
     done
+    quiet=0 progress=0
     while :; do
         set -- "$WORK"/load-*.done
         finished=0
         [ -e "$1" ] && finished=$#
+        [ "$finished" -lt "$LOAD_CLIENTS" ] || break
         if read_ticks "$pid" && [ "$STATE" != Z ]; then
             last=$TICKS
+            quiet=$((quiet + 1))
+            if [ $((quiet % 10)) -eq 0 ]; then
+                ended=$(grep -c . "$WORK/load-$tag.tsv" || true)
+                if [ "$ended" != "$progress" ]; then
+                    progress=$ended quiet=0
+                elif [ $quiet -ge 200 ]; then
+                    hangs=$((hangs + 1))
+                    echo "bench-app: $name ended no job for 20 s during $tag ($ended jobs ended): stopping it and starting it again"
+                    spent=$((spent + last - base))
+                    stop_server "$pid"
+                    restart_in_round "$name" || { echo "bench-app: $name does not start again" >&2 && break; }
+                    quiet=0
+                fi
+            fi
         else
             [ "$STATE" = Z ] && last=$TICKS
             spent=$((spent + last - base))
             deaths=$((deaths + 1))
-            ended=0
-            wait "$pid" 2>/dev/null || ended=$?
-            echo "bench-app: $name died during $tag (exit status $ended, 127 when unknown; $(grep -c . "$WORK/load-$tag.tsv") jobs ended); starting it again"
-            start_server "$name" || { echo "bench-app: $name does not start again" >&2 && break; }
-            add_printer "$name" >>"$WORK/$name-add.log" 2>&1 || true
-            pid=$APP_PID
-            [ "$name" = app ] || pid=$PEER_PID
-            read_ticks "$pid" || true
-            base=$TICKS last=$TICKS
+            status=0
+            wait "$pid" 2>/dev/null || status=$?
+            echo "bench-app: $name died during $tag (exit status $status, 127 when unknown; $(grep -c . "$WORK/load-$tag.tsv") jobs ended); starting it again"
+            restart_in_round "$name" || { echo "bench-app: $name does not start again" >&2 && break; }
+            quiet=0
         fi
-        [ "$finished" -lt "$LOAD_CLIENTS" ] || break
         sleep 0.1
     done
     t1=$(now_ns)
@@ -492,14 +512,14 @@ load_round() {
     aborted=$(awk -v t="${tag}_" '/job-name \(/ { n = $NF } /job-state \(enum\)/ { if (index(n, t) == 1 && $NF != "completed") a++ } END { print a + 0 }' "$WORK/load-$tag-history.txt")
     reported=$(awk -F '\t' '$5 == "aborted" || $5 == "canceled"' "$WORK/load-$tag.tsv" | wc -l)
     awk -F '\t' -v s="$name" -v m="$mix" -v r="$round" -v j="$jobs" -v p="$printed" -v ms="$missing" -v w="$wrong" \
-        -v a="$((aborted > reported ? aborted - reported : 0))" -v d="$deaths" -v t0="$t0" -v t1="$t1" -v c="$spent" -v hz="$(getconf CLK_TCK)" \
+        -v a="$((aborted > reported ? aborted - reported : 0))" -v d="$deaths" -v h="$hangs" -v t0="$t0" -v t1="$t1" -v c="$spent" -v hz="$(getconf CLK_TCK)" \
         -v u="$(echo "$unfinished" | tr ' ' '\n' | grep . | sort | uniq -c | awk '{ printf "%s%s x%d", sep, $2, $1; sep = ", " }')" '
         { busy += $6; gone += $7 }
-        END { printf "%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.3f\t%.2f\t%s\n", s, m, r, j, p, j - p - ms - w, ms, w, a, busy, d,
-              (t1 - t0) / 1e9, c / hz, u }' "$WORK/load-$tag.tsv" >>"$WORK/load-runs.tsv"
+        END { printf "%s\t%s\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%d\t%.3f\t%.2f\t%s\t%d\n", s, m, r, j, p, j - p - ms - w, ms, w, a, busy, d,
+              (t1 - t0) / 1e9, c / hz, u, h }' "$WORK/load-$tag.tsv" >>"$WORK/load-runs.tsv"
     tail -n 1 "$WORK/load-runs.tsv" | awk -F '\t' '{
-        printf "%s %s round %d: %d jobs, %d printed right, %d not completed, %d outputs missing, %d wrong, %d aborted left by refused attempts, %d busy retries, %d deaths; %.2f s, %.2f jobs/s, CPU %.2f s%s\n",
-            $1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $5 / $12, $13, $14 == "" ? "" : "; not completed: " $14 }'
+        printf "%s %s round %d: %d jobs, %d printed right, %d not completed, %d outputs missing, %d wrong, %d aborted left by refused attempts, %d busy retries, %d deaths, %d hangs; %.2f s, %.2f jobs/s, CPU %.2f s%s\n",
+            $1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $15, $12, $5 / $12, $13, $14 == "" ? "" : "; not completed: " $14 }'
 }
 
 if [ "$MODE" = load ]; then
@@ -522,7 +542,7 @@ if [ "$MODE" = load ]; then
     echo
     echo "== Load: medians of $RUNS rounds ($LOAD_CLIENTS clients x $LOAD_JOBS jobs); failures summed over the rounds"
     {
-        echo "| server | mix | jobs | printed right | jobs/s | wall s | CPU s | CPU ms per job printed | not completed | outputs missing or wrong | aborted left by retries | busy retries | server deaths |"
+        echo "| server | mix | jobs | printed right | jobs/s | wall s | CPU s | CPU ms per job printed | not completed | outputs missing or wrong | aborted left by retries | busy retries | server deaths, hangs |"
         echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
         for mix in $LOAD_MIXES; do
             for s in $SERVERS; do
@@ -533,9 +553,9 @@ if [ "$MODE" = load ]; then
                 cpu=$(cut -f13 "$WORK/load-rows.tsv" | median)
                 per=$(awk -F '\t' '{ print $5 ? $13 * 1000 / $5 : 0 }' "$WORK/load-rows.tsv" | median)
                 awk -F '\t' -v s="$s" -v m="$mix" -v r="$rate" -v w="$wall" -v c="$cpu" -v q="$per" '
-                    { j += $4; p += $5; u += $6; mw += $7 + $8; a += $9; b += $10; d += $11 }
-                    END { printf "| %s | %s | %d | %d | %.2f | %.2f | %.2f | %.1f | %d | %d | %d | %d | %d |\n",
-                          s, m, j, p, r, w, c, q, u, mw, a, b, d }' "$WORK/load-rows.tsv"
+                    { j += $4; p += $5; u += $6; mw += $7 + $8; a += $9; b += $10; d += $11; h += $15 }
+                    END { printf "| %s | %s | %d | %d | %.2f | %.2f | %.2f | %.1f | %d | %d | %d | %d | %d, %d |\n",
+                          s, m, j, p, r, w, c, q, u, mw, a, b, d, h }' "$WORK/load-rows.tsv"
             done
         done
     } | tee "$WORK/load-table.md"
@@ -543,7 +563,7 @@ if [ "$MODE" = load ]; then
     # no death; at no less than lprint's rate on each mix.
     echo
     for mix in $LOAD_MIXES; do
-        awk -F '|' -v m=" $mix " '$3 == m { gsub(/ /, ""); r[$2] = $6; ok[$2] = ($4 == $5 && $10 + $11 + $12 + $14 == 0) }
+        awk -F '|' -v m=" $mix " '$3 == m { gsub(/ /, ""); r[$2] = $6; ok[$2] = ($4 == $5 && $10 + $11 + $12 == 0 && $14 == "0,0") }
             END { if (("app" in r) && ("lprint" in r))
                 printf "target (%s): every job of the application printed right: %s; jobs/s %.2f against lprint'"'"'s %.2f (%.2f x): %s\n",
                     substr(m, 2, length(m) - 2), ok["app"] ? "met" : "MISSED", r["app"], r["lprint"], r["app"] / r["lprint"],
