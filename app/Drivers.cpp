@@ -190,7 +190,7 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
 
     // The print heads there are: printer-resolution-default may be set to
     // any of them, and the printer advertises and prints at that one alone
-    // (app/libpappl, patch 0006), whatever a job's print-quality.
+    // (app/libpappl, patch 0007), whatever a job's print-quality.
     data->num_resolution = 3;
     const int resolutions[3] = {203, 300, 600};
     for (int i = 0; i < 3; ++i) {

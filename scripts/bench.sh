@@ -19,7 +19,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 # scripts/bench.sh app [RUNS]: the printer application against lprint
-# instead (scripts/bench-app.sh, as root).
+# instead (scripts/bench-app.sh, as root); scripts/bench.sh app load [ROUNDS]:
+# the two under six clients at once.
 if [ "${1:-}" = app ]; then
     shift
     exec ./scripts/bench-app.sh "$@"

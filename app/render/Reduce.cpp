@@ -87,6 +87,17 @@ void reducerAddRow(AreaReducer* r, uint32_t y, const uint8_t* gray, uint32_t cou
         return;
     }
     r->nextRow = y + 1;
+    // Kept at its size, in row order: each output pixel is its source pixel
+    // (the average of one whole pixel), and no sum is needed.
+    if (!r->anyOrder && r->dstWidth == r->srcWidth && r->dstHeight == r->srcHeight && dx == 1 && x0 == 0 &&
+        count >= r->srcWidth) {
+        while (r->flushedRows < y) {
+            flushRow(r, r->flushedRows++);
+        }
+        std::memcpy(r->image.row(y), gray, r->srcWidth);
+        r->flushedRows = y + 1;
+        return;
+    }
     // Across: each source pixel adds to one or two output columns. A sum of
     // one output column stays below 255 * srcWidth, well inside 32 bits.
     uint32_t* across = u32(r->rowSums);
