@@ -83,6 +83,11 @@ make_queue() {
     lpadmin -x tvl 2>/dev/null
     lpadmin -p tvl -E -v "ipp://localhost:$PORT/ipp/print/labels" -m everywhere 2>"$WORK/lpadmin.err" &&
         pass "lpadmin -m everywhere" || { fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.err")"; exit 1; }
+    # cupsd makes the everywhere PPD after lpadmin returns; a job queued
+    # before it is there finds no filters ("Unable to convert file").
+    n=0
+    while [ ! -s "$CONF/ppd/tvl.ppd" ] && [ $((n += 1)) -le 300 ]; do sleep 0.1; done
+    [ -s "$CONF/ppd/tvl.ppd" ] || { fail "no PPD for the everywhere queue"; exit 1; }
 }
 make_queue
 
