@@ -41,7 +41,9 @@ void cmykToGray(const uint8_t* samples, uint32_t count, bool inverted, uint8_t* 
 bool decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
                std::string* reason) noexcept;
 
-// The same for JPEG (gray, YCbCr, RGB, CMYK, YCCK; baseline or progressive).
+// The same for JPEG (gray, YCbCr, RGB, CMYK, YCCK; baseline or progressive;
+// Huffman-coded: an arithmetic-coded file is refused, as a few bytes of it
+// can stand for any number of pixels).
 // Large images are first reduced by the decoder's own 1/2, 1/4, 1/8 scaling.
 // Every libjpeg warning counts as failure: they all mean damaged data.
 bool decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,

@@ -143,6 +143,14 @@ bool jpegStart(JpegState* st, uint32_t* width, uint32_t* height)
     st->progress.progress_monitor = jpegProgress;
     st->cinfo.progress = &st->progress;
     jpeg_read_header(&st->cinfo, TRUE);
+    // Arithmetic-coded data may stop anywhere: the decoder then goes on with
+    // zeros to the end of the image, as the format allows, so a file of a
+    // hundred bytes can ask for seconds of work on hundreds of millions of
+    // pixels. No camera, browser or rasterizer writes such files.
+    if (st->cinfo.arith_code) {
+        std::snprintf(st->message, sizeof st->message, "arithmetic-coded files are not supported");
+        return false;
+    }
     *width = st->cinfo.image_width;
     *height = st->cinfo.image_height;
     switch (st->cinfo.jpeg_color_space) {

@@ -157,6 +157,18 @@ std::string header(const TempDir& d, uint32_t w, uint32_t h)
     return d.file("h.png");
 }
 
+// A CMYK JPEG of 27916 x 30467 pixels in 146 bytes: arithmetic-coded, its
+// data ends at once, and the decoder would go on with zeros for seconds
+// (found by scripts/fuzz-campaign.sh; also in fuzz/corpus/image/).
+const char kArithmeticJpeg[] =
+    "\xff\xd8\xff\xff\xdb\x00\x43\x00\x02\xf1\x01\x01\x01\x01\x02\x01\x01\x01\x02\x02\x02\x02\x02\x04"
+    "\x03\x02\x02\x02\x02\x05\x04\x04\x03\x04\x06\x05\x06\x06\x06\x05\x06\x06\x06\x00\x00\x00\x00\x00"
+    "\x00\x00\xa2\x06\x08\x0b\x08\x09\x0a\x0a\x0a\x0a\x0a\x06\x08\x0b\x0c\x0b\xee\x0c\x09\x0a\x0a\x0a"
+    "\xff\xc9\x00\x14\x08\x77\x03\x6d\x0c\x04\x43\x11\x00\x4d\x11\x00\x59\x11\x00\x4b\x11\x00\xff\xc4"
+    "\x00\x1f\x00\x00\x01\x01\x01\x01\x05\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x01\x02\x03\x04\x05"
+    "\x06\x07\x08\x09\x0a\x0b\xff\xff\xda\x00\x0e\x04\x43\x00\x4d\x00\x59\x00\x4b\x00\x00\x3f\x00\xbf"
+    "\xff\xd9";
+
 const BadCase kBadCases[] = {
     {"pngTruncated", DocumentKind::Png, [](const TempDir& d) { return cut(d, bigPng(d), 1, 2); }, "truncated"},
     {"pngWithoutEnd", DocumentKind::Png, [](const TempDir& d) { return cut(d, bigPng(d), 0, 1, 12); }, "PNG:"},
@@ -169,6 +181,9 @@ const BadCase kBadCases[] = {
      "Premature end"},
     {"jpegEmpty", DocumentKind::Jpeg, [](const TempDir& d) { return text(d, ""); }, "JPEG:"},
     {"jpegNotOne", DocumentKind::Jpeg, [](const TempDir& d) { return text(d, "%PDF-1.4 hello"); }, "JPEG:"},
+    {"jpegArithmetic", DocumentKind::Jpeg,
+     [](const TempDir& d) { return text(d, std::string(kArithmeticJpeg, sizeof kArithmeticJpeg - 1)); },
+     "arithmetic-coded"},
     {"pdfNotOne", DocumentKind::Pdf, [](const TempDir& d) { return text(d, "this is no PDF\n"); }, "not a PDF"},
     {"pdfTruncated", DocumentKind::Pdf,
      [](const TempDir& d) { return text(d, makePdf({"0 0 10 10 re f"}, 72, 72).substr(0, 20)); }, "not a PDF"},
