@@ -72,33 +72,54 @@ def problems(driver, expect):
     return found
 
 
+def why(error):
+    """An exception's class and the first line of its message (selenium's repr drops the message)."""
+    text = (getattr(error, "msg", None) or str(error)).strip()
+    return f"{type(error).__name__}: {text.splitlines()[0] if text else '(no message)'}"
+
+
+def fill_in(driver, how):
+    """Fills in the form's fields and finds the button to press (a field, or the page, may still be loading)."""
+    if isinstance(how, str):
+        return driver.find_element(By.CSS_SELECTOR, f"input[type=submit][value='{how}']")
+    for name, value in how.items():
+        field = driver.find_element(By.NAME, name)
+        if field.tag_name == "select":
+            Select(field).select_by_value(value)
+        else:
+            field.clear()
+            field.send_keys(value)
+    return field.find_element(By.XPATH, "ancestor::form//input[@type='submit']")
+
+
 def run(driver, path, how, expect):
     load = (lambda: driver.get(BASE + path)) if path != "stream" else (lambda: None)
     if callable(how):
         how()
     load()
     if isinstance(how, (dict, str)):
-        if isinstance(how, dict):
-            for name, value in how.items():
-                field = driver.find_element(By.NAME, name)
-                if field.tag_name == "select":
-                    Select(field).select_by_value(value)
-                else:
-                    field.clear()
-                    field.send_keys(value)
-            button = field.find_element(By.XPATH, "ancestor::form//input[@type='submit']")
-        else:
-            button = driver.find_element(By.CSS_SELECTOR, f"input[type=submit][value='{how}']")
+        for attempt in range(3):  # nothing is sent before the button is pressed, so filling in can start over
+            try:
+                button = fill_in(driver, how)
+                break
+            except WebDriverException as error:
+                if attempt == 2:
+                    raise
+                print(f"  (filling in again after {why(error)})")
+                load()
         page = driver.find_element(By.TAG_NAME, "html")
         button.click()
-        WebDriverWait(driver, 20).until(staleness_of(page))
+        try:
+            WebDriverWait(driver, 20).until(staleness_of(page))
+        except WebDriverException as error:  # the answer still loading: looked at below until it shows
+            print(f"  (waiting for the answer after {why(error)})")
         load = lambda: None  # the form's answer is looked at as it came, never loaded again
     deadline = time.monotonic() + 20  # a page looked at is loaded again until it shows what it must
     while True:
         try:
             found = problems(driver, expect)
         except WebDriverException as error:  # looked at while still loading (a slow server)
-            found = [repr(error)]
+            found = [why(error)]
         if not found or time.monotonic() >= deadline:
             return found
         time.sleep(0.5)
@@ -120,7 +141,7 @@ def main():
             try:
                 found = run(driver, *step)
             except Exception as error:  # a field or a button missing, a page not loaded
-                found = [repr(error)]
+                found = [why(error)]
             print(("FAIL: " if found else "ok: ") + (what or "(continued)") + "".join("\n  " + p for p in found))
             if found:
                 driver.save_screenshot(os.path.join(SHOTS, "app-browser-failure.png"))
