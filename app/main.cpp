@@ -171,7 +171,7 @@ struct ServerOptions {
     int port = kDefaultPort;
     const char* host = nullptr;         // listen-hostname, null for localhost
     const char* logLevel = nullptr;
-    const char* logFile = nullptr;      // the state folder's log
+    const char* logFile = nullptr;      // log-file, else the state folder's log
     const char* authService = nullptr;  // null for none
     bool tls = false;
 };
