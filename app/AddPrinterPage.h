@@ -1,7 +1,8 @@
 // The application's own "Add Printer" page at /addprinter: a printer from a
 // name, a driver and a device URI, with no DNS-SD lookups. libpappl 1.3.1's
 // page browses DNS-SD and, without a running avahi-daemon, kills the server
-// with a failed assertion.
+// with a failed assertion. Retire when libpappl's page works without
+// avahi-daemon (see also PapplCompat.h).
 #pragma once
 
 #include <pappl/pappl.h>

@@ -1,6 +1,5 @@
 #include "app/DefaultsPage.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -289,8 +288,7 @@ void showField(pappl_client_t* client, const Field& field, const Choices& choice
 
 bool defaultsPage(pappl_client_t* client, void* data)
 {
-    const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
-    pappl_printer_t* printer = papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
+    pappl_printer_t* printer = printerOfPage(client, data);
     if (printer == nullptr) {
         return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
     }
@@ -344,10 +342,5 @@ bool defaultsPage(pappl_client_t* client, void* data)
 
 void addDefaultsPage(pappl_printer_t* printer)
 {
-    char path[256];
-    papplPrinterGetPath(printer, kSubpath, path, sizeof(path));
-    pappl_system_t* system = papplPrinterGetSystem(printer);
-    papplSystemRemoveResource(system, path);
-    void* id = reinterpret_cast<void*>(static_cast<intptr_t>(papplPrinterGetID(printer)));
-    papplSystemAddResourceCallback(system, path, "text/html", defaultsPage, id);
+    addPrinterPage(printer, kSubpath, defaultsPage);
 }

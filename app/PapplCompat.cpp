@@ -1,8 +1,15 @@
 #include "app/PapplCompat.h"
 
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/Drivers.h"
 
 int printerSocketOf(pappl_job_t* job, pappl_device_t* device)
 {
@@ -25,4 +32,151 @@ int printerSocketOf(pappl_job_t* job, pappl_device_t* device)
         return -1;
     }
     return *data;
+}
+
+void ignoreBrokenPipes()
+{
+    signal(SIGPIPE, SIG_IGN);
+}
+
+namespace {
+
+// Whether this machine has IPv6 on its loopback interface: a socket bound
+// to [::1].
+bool hasIpv6Loopback()
+{
+    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return bound;
+}
+
+struct PrinterIds {
+    int ids[256];
+    size_t count = 0;
+};
+
+void collectId(pappl_printer_t* printer, void* data)
+{
+    auto* list = static_cast<PrinterIds*>(data);
+    if (list->count < sizeof(list->ids) / sizeof(list->ids[0])) {
+        list->ids[list->count++] = papplPrinterGetID(printer);
+    }
+}
+
+// Jobs without a format out of the state file at `path`.
+bool dropJobsWithoutFormat(const std::string& path)
+{
+    FILE* in = fopen(path.c_str(), "r");
+    if (in == nullptr) {
+        return false;
+    }
+    const std::string temporary = path + ".new";
+    FILE* out = fopen(temporary.c_str(), "w");
+    if (out == nullptr) {
+        fclose(in);
+        return false;
+    }
+    char line[4096];
+    bool dropped = false;
+    while (fgets(line, sizeof(line), in) != nullptr) {
+        if (strncmp(line, "Job ", 4) == 0 && strstr(line, " format=\"") == nullptr) {
+            dropped = true;
+            continue;
+        }
+        fputs(line, out);
+    }
+    const bool readAll = !ferror(in);
+    fclose(in);
+    const bool written = fclose(out) == 0 && readAll;
+    if (!written || !dropped) {
+        unlink(temporary.c_str());
+        return written;
+    }
+    return rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+void writeSpeed(pappl_printer_t* printer, void* file)
+{
+    pappl_pr_driver_data_t data;
+    if (papplPrinterGetDriverData(printer, &data) != nullptr) {
+        fprintf(static_cast<FILE*>(file), "%d %d\n", papplPrinterGetID(printer), data.speed_default);
+    }
+}
+
+void addJobSignature(pappl_printer_t* printer, void* data)
+{
+    auto* signature = static_cast<unsigned long*>(data);
+    *signature = *signature * 31u + static_cast<unsigned long>(papplPrinterGetNextJobID(printer)) * 7u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfActiveJobs(printer)) * 3u +
+                 static_cast<unsigned long>(papplPrinterGetNumberOfCompletedJobs(printer));
+}
+
+}  // namespace
+
+bool addListeners(pappl_system_t* system, const char* host)
+{
+    if (strcmp(host, "localhost") != 0) {
+        return papplSystemAddListeners(system, host);
+    }
+    const bool ipv4 = papplSystemAddListeners(system, "127.0.0.1");
+    const bool ipv6 = hasIpv6Loopback() && papplSystemAddListeners(system, "[::1]");
+    return ipv4 || ipv6;
+}
+
+void forEachPrinter(pappl_system_t* system, void (*action)(pappl_printer_t*, void*), void* data)
+{
+    PrinterIds list;
+    papplSystemIteratePrinters(system, collectId, &list);
+    for (size_t i = 0; i < list.count; ++i) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr)) {
+            action(printer, data);
+        }
+    }
+}
+
+bool saveStateFile(pappl_system_t* system, const std::string& path)
+{
+    return papplSystemSaveState(system, path.c_str()) && dropJobsWithoutFormat(path);
+}
+
+bool saveSpeedDefaults(pappl_system_t* system, const std::string& path)
+{
+    const std::string temporary = path + ".new";
+    FILE* file = fopen(temporary.c_str(), "w");
+    if (file == nullptr) {
+        return false;
+    }
+    forEachPrinter(system, writeSpeed, file);
+    const bool written = fclose(file) == 0;
+    return written && rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+void loadSpeedDefaults(pappl_system_t* system, const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        return;
+    }
+    int id = 0;
+    int speed = 0;
+    while (fscanf(file, "%d %d", &id, &speed) == 2) {
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) {
+            publishDefaults(printer, speed);
+        }
+    }
+    fclose(file);
+}
+
+unsigned long jobHistorySignature(pappl_system_t* system)
+{
+    unsigned long signature = 1;
+    papplSystemIteratePrinters(system, addJobSignature, &signature);
+    return signature;
 }

@@ -176,8 +176,7 @@ void selectField(pappl_client_t* client, const char* label, const char* name, co
 
 bool settingsPage(pappl_client_t* client, void* data)
 {
-    const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
-    pappl_printer_t* printer = papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
+    pappl_printer_t* printer = printerOfPage(client, data);
     if (printer == nullptr) {
         return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
     }
@@ -252,13 +251,5 @@ bool settingsPage(pappl_client_t* client, void* data)
 
 void addSettingsPage(pappl_printer_t* printer)
 {
-    char path[256];
-    papplPrinterGetPath(printer, kSubpath, path, sizeof(path));
-    pappl_system_t* system = papplPrinterGetSystem(printer);
-    papplSystemRemoveResource(system, path);
-    void* id = reinterpret_cast<void*>(static_cast<intptr_t>(papplPrinterGetID(printer)));
-    papplSystemAddResourceCallback(system, path, "text/html", settingsPage, id);
-    papplPrinterRemoveLink(printer, kLabel);
-    papplPrinterAddLink(printer, kLabel, path,
-                        static_cast<pappl_loptions_t>(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
+    addPrinterPage(printer, kSubpath, settingsPage, kLabel);
 }

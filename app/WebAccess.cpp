@@ -5,22 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// libpappl 1.3.1's own page handlers. libpappl.so.1 exports them but its
-// headers do not declare them; the application calls them after its own
-// check, for local clients.
-extern "C" {
-void _papplSystemWebHome(pappl_client_t*, pappl_system_t*);
-void _papplSystemWebConfig(pappl_client_t*, pappl_system_t*);
-void _papplSystemWebSecurity(pappl_client_t*, pappl_system_t*);
-void _papplSystemWebLogs(pappl_client_t*, pappl_system_t*);
-void _papplSystemWebLogFile(pappl_client_t*, pappl_system_t*);
-void _papplPrinterWebHome(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebJobs(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebCancelAllJobs(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebDelete(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebConfig(pappl_client_t*, pappl_printer_t*);
-void _papplPrinterWebMedia(pappl_client_t*, pappl_printer_t*);
-}
+#include "app/PapplCompat.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "app/WebForm.h"
 
+#include <cstdint>
+
 void showBanner(pappl_client_t* client, const char* text, bool error)
 {
     // papplClientHTMLPrintf escapes the text (%s).
@@ -11,4 +13,25 @@ void showBanner(pappl_client_t* client, const char* text, bool error)
     } else {
         papplClientHTMLPrintf(client, "<div class=\"banner\" role=\"status\">%s</div>\n", text);
     }
+}
+
+void addPrinterPage(pappl_printer_t* printer, const char* subpath, pappl_resource_cb_t page, const char* linkLabel)
+{
+    char path[256];
+    papplPrinterGetPath(printer, subpath, path, sizeof(path));
+    pappl_system_t* system = papplPrinterGetSystem(printer);
+    papplSystemRemoveResource(system, path);
+    void* id = reinterpret_cast<void*>(static_cast<intptr_t>(papplPrinterGetID(printer)));
+    papplSystemAddResourceCallback(system, path, "text/html", page, id);
+    if (linkLabel != nullptr) {
+        papplPrinterRemoveLink(printer, linkLabel);
+        papplPrinterAddLink(printer, linkLabel, path,
+                            static_cast<pappl_loptions_t>(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
+    }
+}
+
+pappl_printer_t* printerOfPage(pappl_client_t* client, void* data)
+{
+    const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
+    return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
 }

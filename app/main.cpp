@@ -2,13 +2,11 @@
 // that system keeps its state.
 #include <array>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -21,6 +19,7 @@
 #include "app/Devices.h"
 #include "app/DocumentJob.h"
 #include "app/Drivers.h"
+#include "app/PapplCompat.h"
 #include "app/SettingsPage.h"
 #include "app/WebAccess.h"
 
@@ -116,135 +115,24 @@ pappl_loglevel_t logLevelOf(const char* name)
     return PAPPL_LOGLEVEL_INFO;
 }
 
-
-// The printers' IDs, collected first: libpappl holds its system lock while
-// it iterates, and publishing or adding pages takes that lock again.
-struct PrinterIds {
-    int ids[256];
-    size_t count = 0;
-};
-
-void collectId(pappl_printer_t* printer, void* data)
-{
-    auto* list = static_cast<PrinterIds*>(data);
-    if (list->count < sizeof(list->ids) / sizeof(list->ids[0])) {
-        list->ids[list->count++] = papplPrinterGetID(printer);
-    }
-}
-
-void forEachPrinter(pappl_system_t* system, void (*action)(pappl_printer_t*))
-{
-    PrinterIds list;
-    papplSystemIteratePrinters(system, collectId, &list);
-    for (size_t i = 0; i < list.count; ++i) {
-        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr)) {
-            action(printer);
-        }
-    }
-}
-
-void publishOne(pappl_printer_t* printer)
+void publishOne(pappl_printer_t* printer, void*)
 {
     publishDefaults(printer);
 }
 
-void setUpLoaded(pappl_printer_t* printer)
+void setUpLoaded(pappl_printer_t* printer, void*)
 {
     publishDefaults(printer);
     addSettingsPage(printer);
-}
-
-// libpappl 1.3.1 keeps print-speed-default out of its state file: the
-// application keeps it next to it, a line "ID SPEED" per printer.
-bool saveSpeeds(pappl_system_t* system, const std::string& path)
-{
-    PrinterIds list;
-    papplSystemIteratePrinters(system, collectId, &list);
-    const std::string temporary = path + ".new";
-    FILE* file = fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
-        return false;
-    }
-    for (size_t i = 0; i < list.count; ++i) {
-        pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, list.ids[i], nullptr);
-        pappl_pr_driver_data_t data;
-        if (printer != nullptr && papplPrinterGetDriverData(printer, &data) != nullptr) {
-            fprintf(file, "%d %d\n", list.ids[i], data.speed_default);
-        }
-    }
-    const bool written = fclose(file) == 0;
-    return written && rename(temporary.c_str(), path.c_str()) == 0;
-}
-
-void loadSpeeds(pappl_system_t* system, const std::string& path)
-{
-    FILE* file = fopen(path.c_str(), "r");
-    if (file == nullptr) {
-        return;
-    }
-    int id = 0;
-    int speed = 0;
-    while (fscanf(file, "%d %d", &id, &speed) == 2) {
-        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) {
-            publishDefaults(printer, speed);
-        }
-    }
-    fclose(file);
-}
-
-// libpappl 1.3.1 saves a job that never got a document (cancelled after
-// Create-Job) without a format, then refuses that line and every job line
-// after it when it loads the state. Such jobs are left out of the file.
-bool dropJobsWithoutFormat(const std::string& path)
-{
-    FILE* in = fopen(path.c_str(), "r");
-    if (in == nullptr) {
-        return false;
-    }
-    const std::string temporary = path + ".new";
-    FILE* out = fopen(temporary.c_str(), "w");
-    if (out == nullptr) {
-        fclose(in);
-        return false;
-    }
-    char line[4096];
-    bool dropped = false;
-    while (fgets(line, sizeof(line), in) != nullptr) {
-        if (strncmp(line, "Job ", 4) == 0 && strstr(line, " format=\"") == nullptr) {
-            dropped = true;
-            continue;
-        }
-        fputs(line, out);
-    }
-    const bool readAll = !ferror(in);
-    fclose(in);
-    const bool written = fclose(out) == 0 && readAll;
-    if (!written || !dropped) {
-        unlink(temporary.c_str());
-        return written;
-    }
-    return rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 // Keeps the published defaults current, then saves the state.
 bool saveState(pappl_system_t* system, void* data)
 {
     auto* context = static_cast<AppContext*>(data);
-    forEachPrinter(system, publishOne);
-    const bool speeds = saveSpeeds(system, context->speedFile);
-    return papplSystemSaveState(system, context->stateFile.c_str()) && dropJobsWithoutFormat(context->stateFile) &&
-           speeds;
-}
-
-// What the job history looks like: it changes when a job is created or
-// ends. libpappl 1.3.1 saves its state only on configuration changes, so
-// finished jobs would be lost at a restart without this.
-void addJobSignature(pappl_printer_t* printer, void* data)
-{
-    auto* signature = static_cast<unsigned long*>(data);
-    *signature = *signature * 31u + static_cast<unsigned long>(papplPrinterGetNextJobID(printer)) * 7u +
-                 static_cast<unsigned long>(papplPrinterGetNumberOfActiveJobs(printer)) * 3u +
-                 static_cast<unsigned long>(papplPrinterGetNumberOfCompletedJobs(printer));
+    forEachPrinter(system, publishOne, nullptr);
+    const bool speeds = saveSpeedDefaults(system, context->speedFile);
+    return saveStateFile(system, context->stateFile) && speeds;
 }
 
 // Runs every second: a shutdown request is seen within a second even when
@@ -255,8 +143,7 @@ bool tick(pappl_system_t* system, void* data)
     if (!context->keepsState) {
         return true;
     }
-    unsigned long signature = 1;
-    papplSystemIteratePrinters(system, addJobSignature, &signature);
+    const unsigned long signature = jobHistorySignature(system);
     if (signature != context->savedJobs) {
         context->savedJobs = signature;
         saveState(system, context);
@@ -279,77 +166,58 @@ bool isLoopbackName(const char* host)
            strcmp(host, "::1") == 0 || strcmp(host, "[::1]") == 0;
 }
 
-// Whether this machine has IPv6 on its loopback interface: a socket bound
-// to [::1].
-bool hasIpv6Loopback()
+// The server's options, from the command line and the defaults.
+struct ServerOptions {
+    int port = kDefaultPort;
+    const char* host = nullptr;         // listen-hostname, null for localhost
+    const char* logLevel = nullptr;
+    const char* logFile = nullptr;      // log-file, else the state folder's log
+    const char* authService = nullptr;  // null for none
+    bool tls = false;
+};
+
+// With an authentication service, clients on other machines send their
+// passwords: libpappl then wants TLS. Its keys go to $HOME/.cups/ssl, or as
+// root to /etc/cups/ssl, the system cupsd's folder: the application keeps
+// them in its state folder and does not run TLS as root.
+bool readOptions(const AppContext& context, int numOptions, cups_option_t* options, ServerOptions* server)
 {
-    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const char* portText = cupsGetOption("server-port", numOptions, options);
+    server->host = cupsGetOption("listen-hostname", numOptions, options);
+    server->logLevel = cupsGetOption("log-level", numOptions, options);
+    server->logFile = cupsGetOption("log-file", numOptions, options);
+    server->authService = cupsGetOption("auth-service", numOptions, options);
+    server->port = portText ? atoi(portText) : kDefaultPort;
+    if (server->port < 0 || server->port > 65535) {
+        fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
         return false;
     }
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_addr = in6addr_loopback;
-    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return bound;
+    if (server->logFile == nullptr) {
+        server->logFile = context.logFile.c_str();
+    }
+    if (server->authService != nullptr && *server->authService == '\0') {
+        server->authService = nullptr;
+    }
+    server->tls = context.server && server->authService != nullptr && !isLoopbackName(server->host);
+    if (server->tls && geteuid() == 0) {
+        fprintf(stderr,
+                "%s: auth-service on the network needs TLS, and as root libpappl keeps TLS keys in "
+                "/etc/cups/ssl: run the server as its own user (the service does)\n",
+                kAppName);
+        return false;
+    }
+    return true;
 }
 
-// libpappl 1.3.1 listens on one address family of a name (IPv4 when it can),
-// so "localhost" would leave out a client that resolves it to ::1: it is
-// 127.0.0.1 and, where the machine has it, [::1].
-bool addListeners(pappl_system_t* system, const char* host)
+// The system with its drivers, filters and timer, not yet listening.
+pappl_system_t* createSystem(AppContext* context, const ServerOptions& server)
 {
-    if (strcmp(host, "localhost") != 0) {
-        return papplSystemAddListeners(system, host);
-    }
-    const bool ipv4 = papplSystemAddListeners(system, "127.0.0.1");
-    const bool ipv6 = hasIpv6Loopback() && papplSystemAddListeners(system, "[::1]");
-    return ipv4 || ipv6;
-}
-
-pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
-{
-    auto* context = static_cast<AppContext*>(data);
-    const char* portText = cupsGetOption("server-port", numOptions, options);
-    const char* host = cupsGetOption("listen-hostname", numOptions, options);
-    const char* logLevel = cupsGetOption("log-level", numOptions, options);
-    const char* logFile = cupsGetOption("log-file", numOptions, options);
-    const char* authService = cupsGetOption("auth-service", numOptions, options);
-    const int port = portText ? atoi(portText) : kDefaultPort;
-    if (port < 0 || port > 65535) {
-        fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
-        return nullptr;
-    }
-    if (authService != nullptr && *authService == '\0') {
-        authService = nullptr;
-    }
-    // With an authentication service, clients on other machines send their
-    // passwords: libpappl then wants TLS. Its keys go to $HOME/.cups/ssl, or
-    // as root to /etc/cups/ssl, the system cupsd's folder: the application
-    // keeps them in its state folder and does not run TLS as root.
-    const bool tls = context->server && authService != nullptr && !isLoopbackName(host);
-    if (tls) {
-        if (geteuid() == 0) {
-            fprintf(stderr,
-                    "%s: auth-service on the network needs TLS, and as root libpappl keeps TLS keys in "
-                    "/etc/cups/ssl: run the server as its own user (the service does)\n",
-                    kAppName);
-            return nullptr;
-        }
-    }
-    if (context->server) {
-        // libcups makes $HOME/.cups (and keeps TLS keys there): in the state
-        // folder, like everything else the server writes. Before any thread.
-        setenv("HOME", context->stateDir.c_str(), 1);
-    }
-    const int tlsOption = tls ? 0 : PAPPL_SOPTIONS_NO_TLS;
-
+    const int tlsOption = server.tls ? 0 : PAPPL_SOPTIONS_NO_TLS;
     pappl_system_t* system = papplSystemCreate(
         static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                                       PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY | tlsOption),
-        "Tavelin Printer Application", port, nullptr, context->spoolDir.c_str(),
-        logFile ? logFile : context->logFile.c_str(), logLevelOf(logLevel), authService, false);
+        "Tavelin Printer Application", server.port, nullptr, context->spoolDir.c_str(), server.logFile,
+        logLevelOf(server.logLevel), server.authService, false);
     if (system == nullptr) {
         return nullptr;
     }
@@ -358,37 +226,64 @@ pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* dat
                                  driverCallback, context->drivers);
     papplSystemSetFooterHTML(system, "Tavelin label printer application");
     papplSystemAddTimerCallback(system, 0, 1, tick, context);
+    return system;
+}
 
-    if (!context->server) {
+// The network listeners, and the domain socket root's sub-commands use.
+bool startListening(pappl_system_t* system, const AppContext& context, const ServerOptions& server)
+{
+    const char* host = server.host ? server.host : "localhost";
+    // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
+    if (!addListeners(system, host)) {
+        fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host, server.port);
+        return false;
+    }
+    // libpappl puts a server's domain socket in $SNAP_COMMON only for
+    // root; the service runs as its own user, whose socket root's
+    // sub-commands would not find. This one is where they look.
+    const std::string rootSocket = context.stateDir + "/" + kAppName + ".sock";
+    if (getuid() != 0 && !papplSystemAddListeners(system, rootSocket.c_str())) {
+        fprintf(stderr, "%s: cannot listen on %s\n", kAppName, rootSocket.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The printers and jobs saved before, and their saving from now on.
+void loadState(pappl_system_t* system, AppContext* context)
+{
+    papplSystemLoadState(system, context->stateFile.c_str());
+    forEachPrinter(system, setUpLoaded, nullptr);
+    loadSpeedDefaults(system, context->speedFile);
+    papplSystemSetSaveCallback(system, saveState, context);
+    context->keepsState = true;
+}
+
+pappl_system_t* systemCallback(int numOptions, cups_option_t* options, void* data)
+{
+    auto* context = static_cast<AppContext*>(data);
+    ServerOptions server;
+    if (!readOptions(*context, numOptions, options, &server)) {
+        return nullptr;
+    }
+    if (context->server) {
+        // libcups makes $HOME/.cups (and keeps TLS keys there): in the state
+        // folder, like everything else the server writes. Before any thread.
+        setenv("HOME", context->stateDir.c_str(), 1);
+    }
+    pappl_system_t* system = createSystem(context, server);
+    if (system == nullptr || !context->server) {
         return system;  // "drivers" and the like: no state, no listeners
     }
-    const char* logTo = logFile ? logFile : context->logFile.c_str();
-    guardSystemPages(system, strcmp(logTo, "-") != 0 && strcmp(logTo, "syslog") != 0);
+    guardSystemPages(system, strcmp(server.logFile, "-") != 0 && strcmp(server.logFile, "syslog") != 0);
     addAddPrinterPage(system, &context->driverList);
     // A server a sub-command starts for itself when none runs serves only
     // the domain socket; both kinds keep the state.
-    if (cupsGetOption("private-server", numOptions, options) == nullptr) {
-        // Never papplSystemSetHostName: as root it rewrites /etc/hostname.
-        if (!addListeners(system, host ? host : "localhost")) {
-            fprintf(stderr, "%s: cannot listen on %s:%d\n", kAppName, host ? host : "localhost", port);
-            papplSystemDelete(system);
-            return nullptr;
-        }
-        // libpappl puts a server's domain socket in $SNAP_COMMON only for
-        // root; the service runs as its own user, whose socket root's
-        // sub-commands would not find. This one is where they look.
-        const std::string rootSocket = context->stateDir + "/" + kAppName + ".sock";
-        if (getuid() != 0 && !papplSystemAddListeners(system, rootSocket.c_str())) {
-            fprintf(stderr, "%s: cannot listen on %s\n", kAppName, rootSocket.c_str());
-            papplSystemDelete(system);
-            return nullptr;
-        }
+    if (cupsGetOption("private-server", numOptions, options) == nullptr && !startListening(system, *context, server)) {
+        papplSystemDelete(system);
+        return nullptr;
     }
-    papplSystemLoadState(system, context->stateFile.c_str());
-    forEachPrinter(system, setUpLoaded);
-    loadSpeeds(system, context->speedFile);
-    papplSystemSetSaveCallback(system, saveState, context);
-    context->keepsState = true;
+    loadState(system, context);
     return system;
 }
 
@@ -461,12 +356,7 @@ const char* subCommandOf(int argc, char* argv[])
 
 int main(int argc, char* argv[])
 {
-    // A printer that closes its connection would otherwise end the server
-    // at the next write: libpappl writes to sockets without MSG_NOSIGNAL.
-    // The write fails with EPIPE instead and the job is aborted. (libcups's
-    // httpInitialize ignores SIGPIPE too, once something calls it; the
-    // server does not count on that.)
-    signal(SIGPIPE, SIG_IGN);
+    ignoreBrokenPipes();
     const char* subCommand = subCommandOf(argc, argv);
     if (strcmp(subCommand, "devices") == 0) {
         return listLocalDevices();  // libpappl's own looks for DNS-SD printers
