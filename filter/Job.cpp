@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstdio>
@@ -22,20 +23,18 @@
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
 
+namespace {
+
+// Set when the scheduler cancels the job (SIGTERM); cleared by runJob once
+// the job's settings are read. The one piece of process state the filter
+// keeps: a signal handler can reach nothing else.
 volatile sig_atomic_t Canceled = 0;
 
+// SIGTERM handler: only records the request; the page in hand is finished.
 void CancelJob(int /*signalNumber*/)
 {
     Canceled = 1;
 }
-
-void resetJobState()
-{
-    Canceled = 0;
-    Dot = 0.0f;
-}
-
-namespace {
 
 constexpr int kStdinFd = 0;
 
