@@ -145,9 +145,8 @@ void reportPrinterFailure(Output& out, int error)
 // Label size in dots into the settings, swapped for a quarter-turned job.
 void computeJobLabelSize(Output& out, Settings* settings)
 {
-    computeLabelSize(settings, Dot);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : lengthDot = %d, widthDot = %d\n", settings->lengthDot,
-         settings->widthDot);
+    computeLabelSize(settings, out.dot);
+    driverLog(out.log, "lengthDot = %d, widthDot = %d\n", settings->lengthDot, settings->widthDot);
 }
 
 // Label size, setup block and the pages of the raster stream that
@@ -325,18 +324,17 @@ int runJob(int argc, char* argv[])
 
     Settings settings{};
     errno = 0;
-    if (initializeSettings(argv[5], &settings) != 0) {
+    if (initializeSettings(argv[5], log, &settings, &out.dot) != 0) {
         const int error = errno;
-        logf(out, "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n");
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        driverLog(out.log, "This printer is not supported.\n");
+        driverLog(out.log, "ERROR: No pages found!\n");
         reportPpdFailure(out, error);
         return 1;
     }
     Canceled = 0;
-    out.dot = Dot;
 
-    if (jobSetup(settings.modelNumer) != 0) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.\n");
+    if (jobSetup(settings.modelNumer, log) != 0) {
+        driverLog(out.log, "jobSetup() fail.\n");
         schedulerLine(out, "ERROR: Printer model %d is not supported by this driver",
                       static_cast<int>(settings.modelNumer));
         return 1;
