@@ -162,7 +162,7 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
         return 1;
     }
     const int32_t copies = settings->numOfCopies;
-    logf(out, "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!\n");
+    driverLog(out.log, "Not Tavelin Msq API Mode!!!\n");
     out.log.flush();  // the stream may keep us waiting for its first page
     RasterHandle raster(openRaster());
 
@@ -197,21 +197,21 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
         return 1;
     }
     if (!result.printed()) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page %d\n", pages);
+        driverLog(out.log, "ERROR: Unable to print page %d\n", pages);
         char reason[256];
         describePageError(result, pages, reason, sizeof reason);
         schedulerLine(out, "ERROR: %s", reason);
         return 1;
     }
     if (pages == 0) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        driverLog(out.log, "ERROR: No pages found!\n");
         // A job the scheduler cancelled did not fail.
         if (!Canceled) {
             schedulerLine(out, "ERROR: No pages found in the job");
         }
         return 1;
     }
-    logf(out, "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.\n");
+    driverLog(out.log, "INFO: Ready to print.\n");
     return 0;
 }
 
@@ -295,9 +295,7 @@ int runJob(int argc, char* argv[])
     const DiagnosticsForJob diagnostics{log};
     logf(out, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
     if (argc != 6 && argc != 7) {
-        logSystemError(out,
-                       "TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options "
-                       "[file]\n",
+        logSystemError(out, driverText("rastertoTvlLabel_v1.0.1job-id user title copies options [file]\n").data(),
                        errno);
         schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
         return 1;
@@ -308,7 +306,7 @@ int runJob(int argc, char* argv[])
         input.fd = open(argv[6], O_RDONLY);
         if (input.fd == -1) {
             const int error = errno;
-            logSystemError(out, "TAVELIN Label Driver DEBUG MSG : Unable to open raster file - ", error);
+            logSystemError(out, driverText("Unable to open raster file - ").data(), error);
             char reason[128];
             schedulerLine(out, "ERROR: Unable to open file \"%s\": %s", argv[6],
                           systemReason(error, reason, sizeof reason));

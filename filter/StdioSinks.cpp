@@ -96,7 +96,7 @@ bool StdoutPrinter::flush()
     if (fflush(stdout) == EOF || ferror(stdout)) {
         const int error = errno != 0 ? errno : EIO;
         Output out{*this, log_, 0.0f};
-        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to write to printer - ", error);
+        logSystemError(out, driverText("ERROR: Unable to write to printer - ").data(), error);
         log_.flush();
         errno = error;
         return false;
