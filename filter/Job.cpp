@@ -318,7 +318,7 @@ int runJob(int argc, char* argv[])
     }
 
     installSignalHandlers();
-    StderrLog::buffer();
+    log.buffer();
 
     Settings settings{};
     errno = 0;
