@@ -107,7 +107,7 @@ ssize_t replayRead(void* context, unsigned char* buffer, size_t length)
         reader->prefixPosition += n;
         return static_cast<ssize_t>(n);
     }
-    return readFully(reader->fd, buffer, length);
+    return readSome(reader->fd, std::span<uint8_t>(buffer, length));
 }
 
 enum class FileKind { Raster, Text };
@@ -223,7 +223,7 @@ int printNamedFile(Output& out, const char* path, int fd, Settings* settings)
     size_t got = 0;
     int readError = 0;
     while (got < head.size()) {
-        const long n = readFully(fd, head.data() + got, head.size() - got);
+        const ssize_t n = readSome(fd, std::span<uint8_t>(head).subspan(got));
         if (n < 0) {
             readError = errno;
             break;
