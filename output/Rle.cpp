@@ -139,7 +139,7 @@ size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32
 {
     static constexpr auto kStart = driverText("start RLE Compression\n");
     static constexpr auto kComplete = driverText("RLE Compression complete\n");
-    out.log.write(textOf(kStart));
+    out.log.write(kStart.data());
     const size_t length = static_cast<size_t>(rows) * bytesPerLine;
     size_t written = 0;
     if (out.log.wantsRunLines()) {
@@ -148,6 +148,6 @@ size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32
     } else {
         written = encodeRuns(input, length, output, [](uint8_t, unsigned) {});
     }
-    out.log.write(textOf(kComplete));
+    out.log.write(kComplete.data());
     return written;
 }

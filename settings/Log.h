@@ -53,13 +53,6 @@ consteval std::array<char, kDriverLogPrefix.size() + N> driverText(const char (&
     return line;
 }
 
-// The line without its final NUL.
-template <size_t N>
-constexpr std::string_view textOf(const std::array<char, N>& line)
-{
-    return std::string_view(line.data(), N - 1);
-}
-
 // One line, printf-style, behind its prefix, handed to `log` in one write.
 // A line longer than 255 bytes is cut there; none of the driver's is.
 void driverLog(LogSink& log, const char* format, ...) __attribute__((format(printf, 2, 3)));
