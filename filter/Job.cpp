@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstdio>
@@ -22,20 +23,18 @@
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
 
+namespace {
+
+// Set when the scheduler cancels the job (SIGTERM); cleared by runJob once
+// the job's settings are read. The one piece of process state the filter
+// keeps: a signal handler can reach nothing else.
 volatile sig_atomic_t Canceled = 0;
 
+// SIGTERM handler: only records the request; the page in hand is finished.
 void CancelJob(int /*signalNumber*/)
 {
     Canceled = 1;
 }
-
-void resetJobState()
-{
-    Canceled = 0;
-    Dot = 0.0f;
-}
-
-namespace {
 
 constexpr int kStdinFd = 0;
 
@@ -108,7 +107,7 @@ ssize_t replayRead(void* context, unsigned char* buffer, size_t length)
         reader->prefixPosition += n;
         return static_cast<ssize_t>(n);
     }
-    return readFully(reader->fd, buffer, length);
+    return readSome(reader->fd, std::span<uint8_t>(buffer, length));
 }
 
 enum class FileKind { Raster, Text };
@@ -146,9 +145,8 @@ void reportPrinterFailure(Output& out, int error)
 // Label size in dots into the settings, swapped for a quarter-turned job.
 void computeJobLabelSize(Output& out, Settings* settings)
 {
-    computeLabelSize(settings, Dot);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : lengthDot = %d, widthDot = %d\n", settings->lengthDot,
-         settings->widthDot);
+    computeLabelSize(settings, out.dot);
+    driverLog(out.log, "lengthDot = %d, widthDot = %d\n", settings->lengthDot, settings->widthDot);
 }
 
 // Label size, setup block and the pages of the raster stream that
@@ -164,7 +162,7 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
         return 1;
     }
     const int32_t copies = settings->numOfCopies;
-    logf(out, "TAVELIN Label Driver DEBUG MSG : Not Tavelin Msq API Mode!!!\n");
+    driverLog(out.log, "Not Tavelin Msq API Mode!!!\n");
     out.log.flush();  // the stream may keep us waiting for its first page
     RasterHandle raster(openRaster());
 
@@ -199,21 +197,21 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
         return 1;
     }
     if (!result.printed()) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to print page %d\n", pages);
+        driverLog(out.log, "ERROR: Unable to print page %d\n", pages);
         char reason[256];
         describePageError(result, pages, reason, sizeof reason);
         schedulerLine(out, "ERROR: %s", reason);
         return 1;
     }
     if (pages == 0) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        driverLog(out.log, "ERROR: No pages found!\n");
         // A job the scheduler cancelled did not fail.
         if (!Canceled) {
             schedulerLine(out, "ERROR: No pages found in the job");
         }
         return 1;
     }
-    logf(out, "TAVELIN Label Driver DEBUG MSG : INFO: Ready to print.\n");
+    driverLog(out.log, "INFO: Ready to print.\n");
     return 0;
 }
 
@@ -225,7 +223,7 @@ int printNamedFile(Output& out, const char* path, int fd, Settings* settings)
     size_t got = 0;
     int readError = 0;
     while (got < head.size()) {
-        const long n = readFully(fd, head.data() + got, head.size() - got);
+        const ssize_t n = readSome(fd, std::span<uint8_t>(head).subspan(got));
         if (n < 0) {
             readError = errno;
             break;
@@ -297,9 +295,7 @@ int runJob(int argc, char* argv[])
     const DiagnosticsForJob diagnostics{log};
     logf(out, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
     if (argc != 6 && argc != 7) {
-        logSystemError(out,
-                       "TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options "
-                       "[file]\n",
+        logSystemError(out, driverText("rastertoTvlLabel_v1.0.1job-id user title copies options [file]\n").data(),
                        errno);
         schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
         return 1;
@@ -310,7 +306,7 @@ int runJob(int argc, char* argv[])
         input.fd = open(argv[6], O_RDONLY);
         if (input.fd == -1) {
             const int error = errno;
-            logSystemError(out, "TAVELIN Label Driver DEBUG MSG : Unable to open raster file - ", error);
+            logSystemError(out, driverText("Unable to open raster file - ").data(), error);
             char reason[128];
             schedulerLine(out, "ERROR: Unable to open file \"%s\": %s", argv[6],
                           systemReason(error, reason, sizeof reason));
@@ -322,22 +318,21 @@ int runJob(int argc, char* argv[])
     }
 
     installSignalHandlers();
-    StderrLog::buffer();
+    log.buffer();
 
     Settings settings{};
     errno = 0;
-    if (initializeSettings(argv[5], &settings) != 0) {
+    if (initializeSettings(argv[5], log, &settings, &out.dot) != 0) {
         const int error = errno;
-        logf(out, "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n");
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: No pages found!\n");
+        driverLog(out.log, "This printer is not supported.\n");
+        driverLog(out.log, "ERROR: No pages found!\n");
         reportPpdFailure(out, error);
         return 1;
     }
     Canceled = 0;
-    out.dot = Dot;
 
-    if (jobSetup(settings.modelNumer) != 0) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : jobSetup() fail.\n");
+    if (jobSetup(settings.modelNumer, log) != 0) {
+        driverLog(out.log, "jobSetup() fail.\n");
         schedulerLine(out, "ERROR: Printer model %d is not supported by this driver",
                       static_cast<int>(settings.modelNumer));
         return 1;

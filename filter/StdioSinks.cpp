@@ -8,18 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// Standard error's buffer once it is fully buffered: stdio keeps using it
-// until the process ends.
-char diagnosticsBuffer[16 * 1024];
-bool diagnosticsBuffered = false;
-
-}  // namespace
+StderrLog::~StderrLog()
+{
+    fflush(stderr);
+    if (buffered_) {
+        setvbuf(stderr, nullptr, _IONBF, 0);
+    }
+}
 
 void StderrLog::write(std::string_view text)
 {
-    if (text.size() < sizeof diagnosticsBuffer || !diagnosticsBuffered || fileno(stderr) < 0) {
+    if (text.size() < sizeof buffer_ || !buffered_ || fileno(stderr) < 0) {
         if (!text.empty()) {
             fwrite(text.data(), 1, text.size(), stderr);
         }
@@ -51,10 +50,10 @@ void StderrLog::flush()
 
 void StderrLog::buffer()
 {
-    if (!diagnosticsBuffered) {
+    if (!buffered_) {
         fflush(stderr);
-        setvbuf(stderr, diagnosticsBuffer, _IOFBF, sizeof diagnosticsBuffer);
-        diagnosticsBuffered = true;
+        setvbuf(stderr, buffer_, _IOFBF, sizeof buffer_);
+        buffered_ = true;
     }
 }
 
@@ -96,7 +95,7 @@ bool StdoutPrinter::flush()
     if (fflush(stdout) == EOF || ferror(stdout)) {
         const int error = errno != 0 ? errno : EIO;
         Output out{*this, log_, 0.0f};
-        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to write to printer - ", error);
+        logSystemError(out, driverText("ERROR: Unable to write to printer - ").data(), error);
         log_.flush();
         errno = error;
         return false;

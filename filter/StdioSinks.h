@@ -13,13 +13,20 @@
 
 class StderrLog : public LogSink {
 public:
+    StderrLog() = default;
+    StderrLog(const StderrLog&) = delete;
+    StderrLog& operator=(const StderrLog&) = delete;
+    // Flushes standard error and, when buffer() made it use this log's
+    // buffer, makes it unbuffered again.
+    ~StderrLog() override;
+
     void write(std::string_view text) override;
     void flush() override;
-    // Makes standard error fully buffered, for the rest of the process.
-    // Called once the cancel signal is the filter's own: until then a signal
-    // ends the process at once, and the lines written so far must already be
-    // out. Calling it again changes nothing.
-    static void buffer();
+    // Makes standard error fully buffered, in this log's own buffer, for the
+    // log's life. Called once the cancel signal is the filter's own: until
+    // then a signal ends the process at once, and the lines written so far
+    // must already be out. Calling it again changes nothing.
+    void buffer();
     // Flushes standard error and, when it is a pipe (the scheduler's status
     // pipe), waits until its reader has taken every byte in it, or has gone
     // away, or `limitMs` milliseconds have passed. cupsd makes a failed
@@ -27,6 +34,10 @@ public:
     // it reaps the filter; a filter that exits first leaves the job with
     // "Filter failed". True when nothing is left unread.
     static bool waitUntilTaken(int limitMs);
+
+private:
+    bool buffered_ = false;
+    char buffer_[16 * 1024];
 };
 
 class StdoutPrinter : public PrinterSink {

@@ -1,20 +1,18 @@
 #include "filter/TextPassThrough.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <memory>
+#include <new>
 #include <unistd.h>
 
 #include "output/Commands.h"
 
-long readFully(int fd, uint8_t* buffer, unsigned long length)
+ssize_t readSome(int fd, std::span<uint8_t> buffer)
 {
     for (;;) {
-        const ssize_t n = read(fd, buffer, length);
-        if (n >= 0) {
-            return static_cast<long>(n);
-        }
-        if (errno != EINTR) {
-            return -1;
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n >= 0 || errno != EINTR) {
+            return n;
         }
     }
 }
@@ -23,10 +21,16 @@ int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead, int rea
 {
     out.printer.write(alreadyRead);
 
-    static constexpr size_t kChunk = 64 * 1024;
-    static uint8_t chunk[kChunk];
+    constexpr size_t kChunk = 64 * 1024;
+    std::unique_ptr<uint8_t[]> chunk;
+    if (readError == 0) {
+        chunk.reset(new (std::nothrow) uint8_t[kChunk]);
+        if (!chunk) {
+            readError = ENOMEM;
+        }
+    }
     while (readError == 0) {
-        const long n = readFully(fd, chunk, kChunk);
+        const ssize_t n = readSome(fd, std::span<uint8_t>(chunk.get(), kChunk));
         if (n == 0) {
             break;
         }
@@ -34,12 +38,12 @@ int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead, int rea
             readError = errno;
             break;
         }
-        out.printer.write(std::span<const uint8_t>(chunk, static_cast<size_t>(n)));
+        out.printer.write(std::span<const uint8_t>(chunk.get(), static_cast<size_t>(n)));
     }
     writePrinter(out, command::kLineEnd);
 
     if (readError != 0) {
-        logSystemError(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Unable to read file - ", readError);
+        logSystemError(out, driverText("ERROR: Unable to read file - ").data(), readError);
         errno = readError;
         return kTextReadFailed;
     }

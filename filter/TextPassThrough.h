@@ -4,13 +4,14 @@
 
 #include <cstdint>
 #include <span>
+#include <sys/types.h>
 
 #include "output/Sink.h"
 
-// Reads `fd` with read() until its end, retrying reads interrupted by a
-// signal. Returns the number of bytes read (0 at the end), or -1 on a read
-// error with errno set.
-long readFully(int fd, uint8_t* buffer, unsigned long length);
+// One read() of at most buffer.size() bytes from `fd`, retried when a signal
+// interrupts it. Returns the number of bytes read, which may be fewer than
+// asked for (0 at the end), or -1 on a read error with errno set.
+ssize_t readSome(int fd, std::span<uint8_t> buffer);
 
 // Results of printText; errno tells why on a failure.
 inline constexpr int kTextSent = 0;
@@ -19,5 +20,7 @@ inline constexpr int kTextWriteFailed = 2;  // reported by the printer sink
 
 // Sends `alreadyRead` (bytes the caller took from the file first), then the
 // rest of the file `fd`, then "\r\n", and flushes. When the caller's own read
-// already failed (`readError`, an errno value), nothing more is read.
+// already failed (`readError`, an errno value), nothing more is read. The
+// read buffer is the call's own; when it cannot be had, that is a read
+// failure (ENOMEM).
 int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead = {}, int readError = 0);

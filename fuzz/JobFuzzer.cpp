@@ -68,7 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                           "/proc/self/fd/" + std::to_string(stdinFile)};
     char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
                     args[4].data(), args[5].data(), args[6].data(), nullptr};
-    resetJobState();
     const int status = runJob(namedFile ? 7 : 6, argv);
     fflush(stdout);
     clearerr(stdout);

@@ -20,7 +20,7 @@ inline void putLe16(uint8_t* p, uint32_t value)
     p[1] = static_cast<uint8_t>((value >> 8) & 0xFF);
 }
 
-constexpr char kAllocationError[] = "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n";
+constexpr auto kAllocationError = driverText("Memory Allocation Error\n");
 
 PageResult failed(PageError error, uint64_t detail = 0)
 {
@@ -143,18 +143,14 @@ PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t
             page->packed = allocateBytes(worst, false);
             page->packedSize = page->packed ? worst : 0;
             if (!page->packed) {
-                logSystemError(out, kAllocationError, errno);
+                logSystemError(out, kAllocationError.data(), errno);
                 return failed(PageError::NoMemory, worst);
             }
         }
-        logf(out,
-             "TAVELIN Label Driver DEBUG MSG : printPage() comp : hieght = %d, p_height = %d, "
-             "bytesPerLine = %d\n",
-             static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
-        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : start_height = %d\n",
-             static_cast<int>(startRow));
-        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() comp : compDataLen = %d\n",
-             static_cast<int>(page->packedLength));
+        driverLog(out.log, "printPage() comp : hieght = %d, p_height = %d, bytesPerLine = %d\n",
+                  static_cast<int>(remaining), static_cast<int>(rows), static_cast<int>(bytesPerLine));
+        driverLog(out.log, "printPage() comp : start_height = %d\n", static_cast<int>(startRow));
+        driverLog(out.log, "printPage() comp : compDataLen = %d\n", static_cast<int>(page->packedLength));
         page->packedLength = RLECompression(out, band, page->packed.get(), rows, bytesPerLine);
         const auto head = compressedBandHead(startRow, bytesPerLine, rows);
         out.printer.write(head);
@@ -165,9 +161,9 @@ PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t
     } else {
         const auto head = rawBandHead(startRow, bytesPerLine, rows);
         out.printer.write(head);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : hieght = %d, bytesPerLine = %d\n",
-             static_cast<int>(rows), static_cast<int>(bytesPerLine));
-        logf(out, "TAVELIN Label Driver DEBUG MSG : printPage() : start_height = %d\n", static_cast<int>(startRow));
+        driverLog(out.log, "printPage() : hieght = %d, bytesPerLine = %d\n", static_cast<int>(rows),
+                  static_cast<int>(bytesPerLine));
+        driverLog(out.log, "printPage() : start_height = %d\n", static_cast<int>(startRow));
         out.printer.write(std::span<const uint8_t>(band, bandBytes));
         if (!out.printer.flush()) {
             return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
@@ -247,7 +243,7 @@ PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* hea
     // Every byte is read into, so the memory of the page before need not
     // be cleared.
     if (!reserveBytes(&buffers->pixels, memory.pixelBytes)) {
-        logSystemError(out, kAllocationError, errno);
+        logSystemError(out, kAllocationError.data(), errno);
         return failed(PageError::NoMemory, memory.pixelBytes);
     }
     uint8_t* pixels = buffers->pixels.bytes.get();

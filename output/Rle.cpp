@@ -59,8 +59,8 @@ inline size_t encodeRuns(const uint8_t* input, size_t length, uint8_t* output, O
     return static_cast<size_t>(out - output);
 }
 
-// The diagnostic line of every possible run, "TAVELIN Label Driver DEBUG MSG
-// : compData = 0x%02x, compDataLength = %d\n" for the values 0x00 and 0xff
+// The diagnostic line of every possible run, the driver's prefix and
+// "compData = 0x%02x, compDataLength = %d\n" for the values 0x00 and 0xff
 // and the counts 1 to 255, formatted once. A band logs one line per run,
 // thousands per label, so the lines are copied from here instead of being
 // formatted by printf each time.
@@ -73,10 +73,12 @@ struct RunLines {
     {
         for (unsigned v = 0; v < 2; ++v) {
             for (unsigned count = 0; count < 256; ++count) {
-                const int n = snprintf(text[v][count], kMaxLine,
-                                       "TAVELIN Label Driver DEBUG MSG : compData = 0x%02x, compDataLength = %d\n",
-                                       v == 0 ? 0x00u : 0xFFu, static_cast<int>(count));
-                length[v][count] = static_cast<uint8_t>(n);
+                char* line = text[v][count];
+                std::memcpy(line, kDriverLogPrefix.data(), kDriverLogPrefix.size());
+                const int n = snprintf(line + kDriverLogPrefix.size(), kMaxLine - kDriverLogPrefix.size(),
+                                       "compData = 0x%02x, compDataLength = %d\n", v == 0 ? 0x00u : 0xFFu,
+                                       static_cast<int>(count));
+                length[v][count] = static_cast<uint8_t>(kDriverLogPrefix.size() + static_cast<size_t>(n));
             }
         }
     }
@@ -88,7 +90,7 @@ const RunLines& runLines()
     return lines;
 }
 
-// Collects run lines and hands them to standard error in large pieces, in
+// Collects run lines and hands them to the job's log in large pieces, in
 // the order they were made.
 class RunLog {
 public:
@@ -135,9 +137,9 @@ size_t rleEncode(std::span<const uint8_t> input, std::span<uint8_t> output, RleR
 
 size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine)
 {
-    static constexpr std::string_view kStart = "TAVELIN Label Driver DEBUG MSG : start RLE Compression\n";
-    static constexpr std::string_view kComplete = "TAVELIN Label Driver DEBUG MSG : RLE Compression complete\n";
-    out.log.write(kStart);
+    static constexpr auto kStart = driverText("start RLE Compression\n");
+    static constexpr auto kComplete = driverText("RLE Compression complete\n");
+    out.log.write(kStart.data());
     const size_t length = static_cast<size_t>(rows) * bytesPerLine;
     size_t written = 0;
     if (out.log.wantsRunLines()) {
@@ -146,6 +148,6 @@ size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32
     } else {
         written = encodeRuns(input, length, output, [](uint8_t, unsigned) {});
     }
-    out.log.write(kComplete);
+    out.log.write(kComplete.data());
     return written;
 }

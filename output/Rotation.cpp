@@ -366,12 +366,12 @@ void writeOrientation(Output& out, int32_t rotation)
 
 namespace {
 
-constexpr char kAllocationError[] = "TAVELIN Label Driver DEBUG MSG : Memory Allocation Error\n";
+constexpr auto kAllocationError = driverText("Memory Allocation Error\n");
 
 bool canTurn(Output& out, const cups_page_header_t& header)
 {
     if (!canTurnPage(header)) {
-        logf(out, "TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page\n");
+        driverLog(out.log, "ERROR: Cannot rotate this page\n");
         return false;
     }
     return true;
@@ -410,11 +410,11 @@ int turnPageInto(Output& out, int32_t rotation, const uint8_t* page, cups_page_h
     if (!checkedMultiply(static_cast<size_t>(header->cupsBytesPerLine) * 8, turnedRowBytes(header->cupsHeight),
                          &scratchSize)) {
         errno = ENOMEM;
-        logSystemError(out, kAllocationError, errno);
+        logSystemError(out, kAllocationError.data(), errno);
         return 1;
     }
     if (!reserveBytes(scratch, scratchSize)) {
-        logSystemError(out, kAllocationError, errno);
+        logSystemError(out, kAllocationError.data(), errno);
         return 1;
     }
     *turned = turnQuarter(rotation, page, scratch->bytes.get(), header);
@@ -434,7 +434,7 @@ int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups
     if (!checkedMultiply(header->cupsWidth, turnedRowBytes(header->cupsHeight), &turnedSize) ||
         turnedSize > page.size()) {
         errno = ENOMEM;
-        logSystemError(out, kAllocationError, errno);
+        logSystemError(out, kAllocationError.data(), errno);
         return 1;
     }
     ReusedBuffer scratch;

@@ -18,35 +18,34 @@ void setLength(Output& out, int32_t sensorType, int32_t lengthDot, int32_t bmOff
         printerf(out, command::kLengthOffset, offsetDots);
     }
     writePrinter(out, command::kLineEnd);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setLength() : SL%d,%d,%c,%d\n", lengthDot,
-            command::kLengthGap, letter, offsetDots);
+    driverLog(out.log, "setLength() : SL%d,%d,%c,%d\n", lengthDot, command::kLengthGap, letter, offsetDots);
     if (modelNumer >= kFirstModelWithOffsetCommand) {
         printerf(out, command::kOffset, offsetDots);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : setLength() : SA%d\n", offsetDots);
+        driverLog(out.log, "setLength() : SA%d\n", offsetDots);
     }
 }
 
 void setWidth(Output& out, int32_t widthDot)
 {
     printerf(out, command::kWidth, widthDot);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setWidth() : SW%d\n", widthDot);
+    driverLog(out.log, "setWidth() : SW%d\n", widthDot);
 }
 
 void setMediaType(Output& out, int32_t mediaType)
 {
     if (mediaType == 0) {
         writePrinter(out, command::kMediaDirectThermal);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STd\n");
+        driverLog(out.log, "setMediaType() : STd\n");
     } else if (mediaType == 1) {
         writePrinter(out, command::kMediaThermalTransfer);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : setMediaType() : STt\n");
+        driverLog(out.log, "setMediaType() : STt\n");
     }
 }
 
 void setDarkness(Output& out, int32_t darkness)
 {
     printerf(out, command::kDarkness, darkness);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setDarkness() : SD%d\n", darkness);
+    driverLog(out.log, "setDarkness() : SD%d\n", darkness);
 }
 
 void setMargin(Output& out, int32_t xMargin, int32_t yMargin)
@@ -54,37 +53,37 @@ void setMargin(Output& out, int32_t xMargin, int32_t yMargin)
     const int32_t x = millimetresToDots(xMargin, out.dot);
     const int32_t y = millimetresToDots(yMargin, out.dot);
     printerf(out, command::kMargin, x, y);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setMargin() : SM%d,%d\n", x, y);
+    driverLog(out.log, "setMargin() : SM%d,%d\n", x, y);
 }
 
 void setSpeed(Output& out, int32_t printSpeed)
 {
     printerf(out, command::kSpeed, printSpeed);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setSpeed() : SS%d\n", printSpeed);
+    driverLog(out.log, "setSpeed() : SS%d\n", printSpeed);
 }
 
 void setToOffset(Output& out, int32_t toOffset)
 {
     const int32_t dots = millimetresToDots(toOffset, out.dot);
     printerf(out, command::kTearOffset, dots);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setToOffset() : TA%d\n", dots);
+    driverLog(out.log, "setToOffset() : TA%d\n", dots);
 }
 
 void setCutter(Output& out, int32_t cutter, int32_t cutPeriod)
 {
     if (cutter == 0) {
         writePrinter(out, command::kCutterOff);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTn\n");
+        driverLog(out.log, "setCutter() : CUTn\n");
     } else {
         printerf(out, command::kCutterOn, cutPeriod);
-        logf(out, "TAVELIN Label Driver DEBUG MSG : setCutter() : CUTy\n");
+        driverLog(out.log, "setCutter() : CUTy\n");
     }
 }
 
 void setRewinder(Output& out, int32_t /*rewinder*/)
 {
     writePrinter(out, command::kRewinderOn);
-    logf(out, "TAVELIN Label Driver DEBUG MSG : setRewinder() : RWDy\n");
+    driverLog(out.log, "setRewinder() : RWDy\n");
 }
 
 int primaryProcess(Output& out, Settings settings)

@@ -1,7 +1,8 @@
 // Where the printer command stream and the driver's diagnostics go.
 //
 // The code in output/ never names standard output or standard error: it
-// writes to the two sinks it is handed. The CUPS filter hands it sinks on
+// writes to the two sinks it is handed (LogSink is in settings/Log.h, so
+// that the settings code can log too). The CUPS filter hands it sinks on
 // stdout (the backend) and stderr (the scheduler's log); the printer
 // application hands it the printer's device and the job's log.
 #pragma once
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+
+#include "settings/Log.h"
 
 // The printer's byte stream. Writes may be buffered; flush() hands them to
 // the printer. A sink remembers a failed write and reports it at the next
@@ -21,18 +24,6 @@ public:
     // true when everything written so far reached the printer; false (with
     // errno set) when the printer connection failed.
     virtual bool flush() = 0;
-};
-
-// Diagnostic text: whole lines, each ending in "\n".
-class LogSink {
-public:
-    virtual ~LogSink() = default;
-    virtual void write(std::string_view text) = 0;
-    // Hands buffered lines on (to the scheduler's log, say).
-    virtual void flush() {}
-    // Whether the run-length coder logs every run (one line per run,
-    // thousands per label). The filter's log does; the application's not.
-    virtual bool wantsRunLines() const { return true; }
 };
 
 // What one job writes through: the two sinks and the job's dots per

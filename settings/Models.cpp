@@ -1,13 +1,11 @@
 #include "settings/Models.h"
 
-#include <cstdio>
-
-int jobSetup(int32_t modelNumer)
+int jobSetup(int32_t modelNumer, LogSink& log)
 {
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : model number = %d\n", modelNumer);
+    driverLog(log, "model number = %d\n", modelNumer);
     if (isSupportedModel(modelNumer)) {
         return 0;
     }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n");
+    driverLog(log, "This printer is not supported.\n");
     return 1;
 }

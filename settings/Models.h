@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "settings/Log.h"
+
 inline constexpr std::array<int32_t, 37> kSupportedModels = {
     5,   8,   9,   23,  27,  28,  34,  38,  39,  44,  45,  47,  55,
     56,  78,  79,  100, 101, 103, 104, 142, 143, 144, 150, 157, 158,
@@ -35,4 +37,4 @@ constexpr bool isRewinderModel(int32_t model)
 }
 
 // Logs the model number and whether it is supported. 0: supported, 1: not.
-int jobSetup(int32_t modelNumer);
+int jobSetup(int32_t modelNumer, LogSink& log);

@@ -12,8 +12,6 @@
 #include "settings/Models.h"
 #include "settings/Units.h"
 
-float Dot = 0.0f;
-
 namespace {
 
 struct PpdCloser {
@@ -76,23 +74,23 @@ int32_t parseChoiceValue(const char* keyword)
     return static_cast<int32_t>(value);
 }
 
-int getCustomOptionChoiceIndex(const char* keyword, ppd_file_t* ppd)
+int getCustomOptionChoiceIndex(const char* keyword, ppd_file_t* ppd, LogSink& log)
 {
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : start custom option function\n");
+    driverLog(log, "start custom option function\n");
     ppd_coption_t* coption = ppdFindCustomOption(ppd, keyword);
     if (coption == nullptr) {
         return -1;
     }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : cOption not NULL\n");
+    driverLog(log, "cOption not NULL\n");
     ppd_cparam_t* param = ppdFirstCustomParam(coption);
     if (param == nullptr) {
         return -1;
     }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : cParam not NULL, name = %s\n", param->text);
+    driverLog(log, "cParam not NULL, name = %s\n", param->text);
     return currentAsInt(param);
 }
 
-int getOptionChoiceIndex(const char* keyword, ppd_file_t* ppd)
+int getOptionChoiceIndex(const char* keyword, ppd_file_t* ppd, LogSink& log)
 {
     ppd_choice_t* choice = ppdFindMarkedChoice(ppd, keyword);
     if (choice == nullptr) {
@@ -105,72 +103,72 @@ int getOptionChoiceIndex(const char* keyword, ppd_file_t* ppd)
             return -1;
         }
     }
-    fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : getOptionChoice = %s\n", choice->choice);
+    driverLog(log, "getOptionChoice = %s\n", choice->choice);
     if (strcasecmp(choice->choice, "Custom") == 0) {
         const char* optionKeyword = choice->option != nullptr ? choice->option->keyword : keyword;
-        fprintf(stderr, "TAVELIN Label Driver DEBUG MSG : keyword = %s\n", optionKeyword);
-        return getCustomOptionChoiceIndex(optionKeyword, ppd);
+        driverLog(log, "keyword = %s\n", optionKeyword);
+        return getCustomOptionChoiceIndex(optionKeyword, ppd, log);
     }
     return parseChoiceValue(choice->choice);
 }
 
-int getCustomParam(const char* keyword, ppd_file_t* ppd)
+int getCustomParam(const char* keyword, ppd_file_t* ppd, LogSink& log)
 {
     ppd_coption_t* coption = ppdFindCustomOption(ppd, keyword);
     if (coption == nullptr) {
-        fprintf(stderr, "TAVELIN DEBUG MSG : ppd option is NULL\n");
+        customParamLog(log, "ppd option is NULL\n");
         return -1;
     }
     ppd_cparam_t* param = ppdFirstCustomParam(coption);
     if (param == nullptr) {
-        fprintf(stderr, "TAVELIN DEBUG MSG : custom param is NULL\n");
+        customParamLog(log, "custom param is NULL\n");
         return -1;
     }
     return currentAsInt(param);
 }
 
-int getCustomPageParam(const char* keyword, const char* name, ppd_file_t* ppd)
+int getCustomPageParam(const char* keyword, const char* name, ppd_file_t* ppd, LogSink& log)
 {
     ppd_coption_t* coption = ppdFindCustomOption(ppd, keyword);
     if (coption == nullptr) {
-        fprintf(stderr, "TAVELIN DEBUG MSG : ppd option is NULL\n");
+        customParamLog(log, "ppd option is NULL\n");
         return -1;
     }
     ppd_cparam_t* param = ppdFindCustomParam(coption, name);
     if (param == nullptr) {
-        fprintf(stderr, "TAVELIN DEBUG MSG : custom param is NULL\n");
+        customParamLog(log, "custom param is NULL\n");
         return -1;
     }
     const float points = param->current.custom_points;
-    fprintf(stderr, "TAVELIN DEBUG MSG : custom %s is %lf\n", name, static_cast<double>(points));
+    customParamLog(log, "custom %s is %lf\n", name, static_cast<double>(points));
     return truncateToInt32(points);
 }
 
-void writeSettingsDump(FILE* out, const Settings& s)
+void writeSettingsDump(LogSink& log, const Settings& s)
 {
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->modelNumer \t: %d\n", s.modelNumer);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->pageSize   \t: %d\n", s.pageSize);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->resolution  : %d\n", s.resolution);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->mediaType  \t: %d\n", s.mediaType);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->sensorType \t: %d\n", s.sensorType);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->rotation   \t: %d\n", s.rotation);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->numOfCopies\t: %d\n", s.numOfCopies);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->darkness   \t: %d\n", s.darkness);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->xMargin   \t: %d\n", s.xMargin);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->yMargin   \t: %d\n", s.yMargin);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->printSpeed \t: %d\n", s.printSpeed);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->bmOffset   \t: %d\n", s.bmOffset);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->toOffset   \t: %d\n", s.toOffset);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->cutter   \t: %d\n", s.cutter);
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->cutPeriod  \t: %d\n", s.cutPeriod);
+    driverLog(log, "settings->modelNumer \t: %d\n", s.modelNumer);
+    driverLog(log, "settings->pageSize   \t: %d\n", s.pageSize);
+    driverLog(log, "settings->resolution  : %d\n", s.resolution);
+    driverLog(log, "settings->mediaType  \t: %d\n", s.mediaType);
+    driverLog(log, "settings->sensorType \t: %d\n", s.sensorType);
+    driverLog(log, "settings->rotation   \t: %d\n", s.rotation);
+    driverLog(log, "settings->numOfCopies\t: %d\n", s.numOfCopies);
+    driverLog(log, "settings->darkness   \t: %d\n", s.darkness);
+    driverLog(log, "settings->xMargin   \t: %d\n", s.xMargin);
+    driverLog(log, "settings->yMargin   \t: %d\n", s.yMargin);
+    driverLog(log, "settings->printSpeed \t: %d\n", s.printSpeed);
+    driverLog(log, "settings->bmOffset   \t: %d\n", s.bmOffset);
+    driverLog(log, "settings->toOffset   \t: %d\n", s.toOffset);
+    driverLog(log, "settings->cutter   \t: %d\n", s.cutter);
+    driverLog(log, "settings->cutPeriod  \t: %d\n", s.cutPeriod);
     if (isRewinderModel(s.modelNumer)) {
-        fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->rewinder \t: %d\n", s.rewinder);
+        driverLog(log, "settings->rewinder \t: %d\n", s.rewinder);
     }
-    fprintf(out, "TAVELIN Label Driver DEBUG MSG : settings->compressed \t: %d\n", s.compressed);
-    fprintf(out, "===================================================\n");
+    driverLog(log, "settings->compressed \t: %d\n", s.compressed);
+    log.write("===================================================\n");
 }
 
-int initializeSettings(const char* options, Settings* settings)
+int initializeSettings(const char* options, LogSink& log, Settings* settings, float* dotsPerMm)
 {
     const char* path = getenv("PPD");
     if (path == nullptr) {
@@ -186,29 +184,29 @@ int initializeSettings(const char* options, Settings* settings)
 
     Settings s{};
     s.modelNumer = p->model_number;
-    s.pageSize = getOptionChoiceIndex("PageSize", p);
-    s.customWidth = static_cast<float>(getCustomPageParam("PageSize", "Width", p));
-    s.customHeight = static_cast<float>(getCustomPageParam("PageSize", "Height", p));
-    s.resolution = getOptionChoiceIndex("Resolution", p);
-    Dot = dotsPerMillimetre(s.resolution);
-    s.mediaType = getOptionChoiceIndex("MediaType", p);
-    s.sensorType = getOptionChoiceIndex("SensorType", p);
-    s.rotation = getOptionChoiceIndex("Rotation", p);
-    s.numOfCopies = getOptionChoiceIndex("NumOfCopies", p);
-    s.darkness = getOptionChoiceIndex("Darkness", p);
-    s.xMargin = getOptionChoiceIndex("XMargin", p);
-    s.yMargin = getOptionChoiceIndex("YMargin", p);
-    s.printSpeed = getOptionChoiceIndex("PrintSpeed", p);
-    s.bmOffset = getOptionChoiceIndex("BMOffset", p);
-    s.toOffset = getOptionChoiceIndex("TOOffset", p);
-    s.cutter = getOptionChoiceIndex("Cutter", p);
-    s.cutPeriod = getCustomParam("Cutter", p);
+    s.pageSize = getOptionChoiceIndex("PageSize", p, log);
+    s.customWidth = static_cast<float>(getCustomPageParam("PageSize", "Width", p, log));
+    s.customHeight = static_cast<float>(getCustomPageParam("PageSize", "Height", p, log));
+    s.resolution = getOptionChoiceIndex("Resolution", p, log);
+    s.mediaType = getOptionChoiceIndex("MediaType", p, log);
+    s.sensorType = getOptionChoiceIndex("SensorType", p, log);
+    s.rotation = getOptionChoiceIndex("Rotation", p, log);
+    s.numOfCopies = getOptionChoiceIndex("NumOfCopies", p, log);
+    s.darkness = getOptionChoiceIndex("Darkness", p, log);
+    s.xMargin = getOptionChoiceIndex("XMargin", p, log);
+    s.yMargin = getOptionChoiceIndex("YMargin", p, log);
+    s.printSpeed = getOptionChoiceIndex("PrintSpeed", p, log);
+    s.bmOffset = getOptionChoiceIndex("BMOffset", p, log);
+    s.toOffset = getOptionChoiceIndex("TOOffset", p, log);
+    s.cutter = getOptionChoiceIndex("Cutter", p, log);
+    s.cutPeriod = getCustomParam("Cutter", p, log);
     if (isRewinderModel(s.modelNumer)) {
-        s.rewinder = getOptionChoiceIndex("Rewinder", p);
+        s.rewinder = getOptionChoiceIndex("Rewinder", p, log);
     }
-    s.compressed = getOptionChoiceIndex("CompPrinting", p);
+    s.compressed = getOptionChoiceIndex("CompPrinting", p, log);
 
-    writeSettingsDump(stderr, s);
+    writeSettingsDump(log, s);
     *settings = s;
+    *dotsPerMm = dotsPerMillimetre(s.resolution);
     return 0;
 }

@@ -14,10 +14,6 @@
 
 namespace {
 
-// The job's dots per millimetre, as the tests below set it.
-float Dot = 0.0f;
-
-
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
@@ -36,10 +32,7 @@ constexpr float kDotValues[3] = {8.0f, 11.8f, 23.6f};
 const double kWidths[6] = {38.1, 50.8, 63.5, 76.2, 88.9, 101.6};
 const double kLengths[9] = {25.4, 38.1, 50.8, 76.2, 101.6, 127.0, 152.4, 177.8, 203.2};
 
-class LabelSize : public ::testing::Test {
-protected:
-    void TearDown() override { Dot = 0.0f; }
-};
+class LabelSize : public ::testing::Test {};
 
 // Every label the PPDs offer, and the Letter, A4 and Legal pages that the
 // printer application cuts to a label, fit the page limit at each
@@ -72,15 +65,15 @@ TEST_F(LabelSize, EveryOfferedPageFitsThePageLimit)
 TEST_F(LabelSize, EveryStandardSizeAtEveryResolution)
 {
     for (int d = 0; d < 3; ++d) {
-        Dot = kDotValues[d];
+        const float dot = kDotValues[d];
         for (int32_t size = 0; size <= 54; ++size) {
             const double widthMm = size == 54 ? 101.6 : kWidths[size / 9];
             const double lengthMm = size == 54 ? 304.8 : kLengths[size % 9];
             int32_t first = -7;
             int32_t second = -7;
-            convertPageSize(size, Dot, &first, &second);
-            EXPECT_EQ(first, kDots.at(lengthMm)[d]) << "size " << size << " length " << lengthMm << " at " << Dot;
-            EXPECT_EQ(second, kDots.at(widthMm)[d]) << "size " << size << " width " << widthMm << " at " << Dot;
+            convertPageSize(size, dot, &first, &second);
+            EXPECT_EQ(first, kDots.at(lengthMm)[d]) << "size " << size << " length " << lengthMm << " at " << dot;
+            EXPECT_EQ(second, kDots.at(widthMm)[d]) << "size " << size << " width " << widthMm << " at " << dot;
         }
     }
 }
@@ -105,10 +98,9 @@ TEST_F(LabelSize, NamedStandardSizes)
         {"size 54 (4 x 12 in) at 23.6", 23.6f, 54, 7193, 2397},
     };
     for (const StandardCase& c : cases) {
-        Dot = c.dot;
         int32_t first = 0;
         int32_t second = 0;
-        convertPageSize(c.size, Dot, &first, &second);
+        convertPageSize(c.size, c.dot, &first, &second);
         EXPECT_EQ(first, c.first) << c.name;
         EXPECT_EQ(second, c.second) << c.name;
     }
@@ -116,11 +108,10 @@ TEST_F(LabelSize, NamedStandardSizes)
 
 TEST_F(LabelSize, UnknownSizeWritesNeitherOutput)
 {
-    Dot = 8.0f;
     for (int32_t size : {55, 99, 1000, -1, kMin, kMax}) {
         int32_t first = 123;
         int32_t second = 456;
-        convertPageSize(size, Dot, &first, &second);
+        convertPageSize(size, 8.0f, &first, &second);
         EXPECT_EQ(first, 123) << "size " << size;
         EXPECT_EQ(second, 456) << "size " << size;
     }
@@ -159,13 +150,12 @@ TEST_F(LabelSize, CustomSizes)
         {"NaN width", 8.0f, nan, 72, 203, 0},
     };
     for (const CustomCase& c : cases) {
-        Dot = c.dot;
         Settings s{};
         s.customWidth = c.widthPt;
         s.customHeight = c.heightPt;
         int32_t first = -7;
         int32_t second = -7;
-        convertCustomPageSize(s, Dot, &first, &second);
+        convertCustomPageSize(s, c.dot, &first, &second);
         EXPECT_EQ(first, c.first) << c.name;
         EXPECT_EQ(second, c.second) << c.name;
     }

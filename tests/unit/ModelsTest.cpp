@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/Models.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -69,9 +69,9 @@ TEST(Models, JobSetupLines)
          "TAVELIN Label Driver DEBUG MSG : This printer is not supported.\n"},
     };
     for (const JobSetupCase& c : cases) {
-        CaptureOutput err(stderr);
-        const int result = jobSetup(c.model);
-        EXPECT_EQ(err.text(), c.lines) << c.model;
+        StringLog log;
+        const int result = jobSetup(c.model, log);
+        EXPECT_EQ(log.text, c.lines) << c.model;
         EXPECT_EQ(result, c.result) << c.model;
     }
 }

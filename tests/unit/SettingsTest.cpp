@@ -1,6 +1,5 @@
 // Reading the job settings: choice keywords as numbers, the custom path,
-// Dot, and the settings dump.
-#include <cstdio>
+// the dots per millimetre, and the settings dump.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,7 +11,7 @@
 #include "settings/PpdSettings.h"
 #include "settings/Settings.h"
 #include "tests/support/RunFilter.h"
-#include "tests/unit/CaptureOutput.h"
+#include "tests/support/StringSinks.h"
 
 namespace {
 
@@ -80,17 +79,9 @@ Settings sampleSettings(int32_t model)
 
 std::string dump(const Settings& s)
 {
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    if (out == nullptr) {
-        return "";
-    }
-    writeSettingsDump(out, s);
-    fclose(out);
-    std::string result(text, size);
-    free(text);
-    return result;
+    StringLog log;
+    writeSettingsDump(log, s);
+    return log.text;
 }
 
 // The blanks and tabs of each line are part of the log format.
@@ -173,9 +164,9 @@ TEST_F(OpenPpd, CustomChoiceMatchedWithoutRegardToCase)
     for (const char* spelling : {"Custom", "custom", "CUSTOM", "cUsToM"}) {
         open("model27.ppd", "Cutter=Custom.5");
         renameMarkedChoice("Cutter", spelling);
-        CaptureOutput err(stderr);
-        EXPECT_EQ(getOptionChoiceIndex("Cutter", ppd_), 5) << spelling;
-        EXPECT_EQ(err.text(), std::string("TAVELIN Label Driver DEBUG MSG : getOptionChoice = ") + spelling +
+        StringLog log;
+        EXPECT_EQ(getOptionChoiceIndex("Cutter", ppd_, log), 5) << spelling;
+        EXPECT_EQ(log.text, std::string("TAVELIN Label Driver DEBUG MSG : getOptionChoice = ") + spelling +
                                   "\n"
                                   "TAVELIN Label Driver DEBUG MSG : keyword = Cutter\n"
                                   "TAVELIN Label Driver DEBUG MSG : start custom option function\n"
@@ -189,9 +180,9 @@ TEST_F(OpenPpd, OnlyTheWholeWordCustomTakesTheCustomPath)
     for (const char* spelling : {"Customize", "_custom", "Custom1", " Custom"}) {
         open("model27.ppd", "Cutter=Custom.5");
         renameMarkedChoice("Cutter", spelling);
-        CaptureOutput err(stderr);
-        EXPECT_EQ(getOptionChoiceIndex("Cutter", ppd_), 0) << spelling;
-        EXPECT_EQ(err.text(), std::string("TAVELIN Label Driver DEBUG MSG : getOptionChoice = ") + spelling + "\n");
+        StringLog log;
+        EXPECT_EQ(getOptionChoiceIndex("Cutter", ppd_, log), 0) << spelling;
+        EXPECT_EQ(log.text, std::string("TAVELIN Label Driver DEBUG MSG : getOptionChoice = ") + spelling + "\n");
     }
 }
 
@@ -199,9 +190,9 @@ TEST_F(OpenPpd, CustomChoiceWithoutCustomOption)
 {
     open("model27.ppd", "Darkness=12");
     renameMarkedChoice("Darkness", "CUSTOM");
-    CaptureOutput err(stderr);
-    EXPECT_EQ(getOptionChoiceIndex("Darkness", ppd_), -1);
-    EXPECT_EQ(err.text(),
+    StringLog log;
+    EXPECT_EQ(getOptionChoiceIndex("Darkness", ppd_, log), -1);
+    EXPECT_EQ(log.text,
               "TAVELIN Label Driver DEBUG MSG : getOptionChoice = CUSTOM\n"
               "TAVELIN Label Driver DEBUG MSG : keyword = Darkness\n"
               "TAVELIN Label Driver DEBUG MSG : start custom option function\n");
@@ -210,21 +201,21 @@ TEST_F(OpenPpd, CustomChoiceWithoutCustomOption)
 TEST_F(OpenPpd, MissingOptionIsMinusOneWithoutALine)
 {
     open("model27.ppd");
-    CaptureOutput err(stderr);
-    EXPECT_EQ(getOptionChoiceIndex("Rewinder", ppd_), -1);
-    EXPECT_EQ(getOptionChoiceIndex("NoSuchOption", ppd_), -1);
-    EXPECT_EQ(err.text(), "");
+    StringLog log;
+    EXPECT_EQ(getOptionChoiceIndex("Rewinder", ppd_, log), -1);
+    EXPECT_EQ(getOptionChoiceIndex("NoSuchOption", ppd_, log), -1);
+    EXPECT_EQ(log.text, "");
 }
 
 TEST_F(OpenPpd, CustomPageParameters)
 {
     open("model27.ppd", "PageSize=Custom.288.9x-0.5");
-    CaptureOutput err(stderr);
-    EXPECT_EQ(getCustomPageParam("PageSize", "Width", ppd_), 288);
-    EXPECT_EQ(getCustomPageParam("PageSize", "Height", ppd_), 0);
-    EXPECT_EQ(getCustomPageParam("PageSize", "Depth", ppd_), -1);
-    EXPECT_EQ(getCustomPageParam("Darkness", "Width", ppd_), -1);
-    EXPECT_EQ(err.text(),
+    StringLog log;
+    EXPECT_EQ(getCustomPageParam("PageSize", "Width", ppd_, log), 288);
+    EXPECT_EQ(getCustomPageParam("PageSize", "Height", ppd_, log), 0);
+    EXPECT_EQ(getCustomPageParam("PageSize", "Depth", ppd_, log), -1);
+    EXPECT_EQ(getCustomPageParam("Darkness", "Width", ppd_, log), -1);
+    EXPECT_EQ(log.text,
               "TAVELIN DEBUG MSG : custom Width is 288.899994\n"
               "TAVELIN DEBUG MSG : custom Height is -0.500000\n"
               "TAVELIN DEBUG MSG : custom param is NULL\n"
@@ -235,10 +226,10 @@ TEST_F(OpenPpd, CustomPageParameterBeyond32BitsSaturates)
 {
     // libcups takes 1e40 without a range check; as a float it is infinite.
     open("model27.ppd", "PageSize=Custom.1e40x-1e40");
-    CaptureOutput err(stderr);
-    EXPECT_EQ(getCustomPageParam("PageSize", "Width", ppd_), 2147483647);
-    EXPECT_EQ(getCustomPageParam("PageSize", "Height", ppd_), -2147483647 - 1);
-    EXPECT_EQ(err.text(),
+    StringLog log;
+    EXPECT_EQ(getCustomPageParam("PageSize", "Width", ppd_, log), 2147483647);
+    EXPECT_EQ(getCustomPageParam("PageSize", "Height", ppd_, log), -2147483647 - 1);
+    EXPECT_EQ(log.text,
               "TAVELIN DEBUG MSG : custom Width is inf\n"
               "TAVELIN DEBUG MSG : custom Height is -inf\n");
 }
@@ -246,12 +237,12 @@ TEST_F(OpenPpd, CustomPageParameterBeyond32BitsSaturates)
 TEST_F(OpenPpd, CutPeriod)
 {
     open("model27.ppd", "Cutter=Custom.5");
-    CaptureOutput err(stderr);
-    EXPECT_EQ(getCustomParam("Cutter", ppd_), 5);
-    EXPECT_EQ(getCustomParam("Darkness", ppd_), -1);
-    EXPECT_EQ(getCustomOptionChoiceIndex("Cutter", ppd_), 5);
-    EXPECT_EQ(getCustomOptionChoiceIndex("Darkness", ppd_), -1);
-    EXPECT_EQ(err.text(),
+    StringLog log;
+    EXPECT_EQ(getCustomParam("Cutter", ppd_, log), 5);
+    EXPECT_EQ(getCustomParam("Darkness", ppd_, log), -1);
+    EXPECT_EQ(getCustomOptionChoiceIndex("Cutter", ppd_, log), 5);
+    EXPECT_EQ(getCustomOptionChoiceIndex("Darkness", ppd_, log), -1);
+    EXPECT_EQ(log.text,
               "TAVELIN DEBUG MSG : ppd option is NULL\n"
               "TAVELIN Label Driver DEBUG MSG : start custom option function\n"
               "TAVELIN Label Driver DEBUG MSG : cOption not NULL\n"
@@ -262,11 +253,7 @@ TEST_F(OpenPpd, CutPeriod)
 // initializeSettings in this process, with PPD pointing at a test PPD.
 class LoadSettings : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        unsetenv("PPD");
-        Dot = 0.0f;
-    }
+    void TearDown() override { unsetenv("PPD"); }
     int load(const char* ppd, const char* options, Settings* s)
     {
         if (ppd != nullptr) {
@@ -274,12 +261,13 @@ protected:
         } else {
             unsetenv("PPD");
         }
-        CaptureOutput err(stderr);
-        const int result = initializeSettings(options, s);
-        log_ = err.text();
+        StringLog log;
+        const int result = initializeSettings(options, log, s, &dot_);
+        log_ = log.text;
         return result;
     }
     std::string log_;
+    float dot_ = 0.0f;  // the dots per millimetre of the last load
 };
 
 TEST_F(LoadSettings, DefaultsAndJobOptions)
@@ -293,11 +281,11 @@ TEST_F(LoadSettings, DefaultsAndJobOptions)
     EXPECT_EQ(s.rewinder, 0);
     EXPECT_EQ(s.lengthDot, 0);
     EXPECT_EQ(s.widthDot, 0);
-    EXPECT_EQ(Dot, 8.0f);
+    EXPECT_EQ(dot_, 8.0f);
     ASSERT_EQ(load("model27.ppd", "Darkness=12 Resolution=600dpi", &s), 0);
     EXPECT_EQ(s.darkness, 12);
     EXPECT_EQ(s.resolution, 600);
-    EXPECT_EQ(Dot, 23.6f);
+    EXPECT_EQ(dot_, 23.6f);
 }
 
 struct ResolutionCase {
@@ -322,7 +310,7 @@ TEST_F(LoadSettings, ResolutionSetsDot)
         Settings s{};
         ASSERT_EQ(load(c.ppd, c.options, &s), 0);
         EXPECT_EQ(s.resolution, c.resolution) << c.ppd << " " << c.options;
-        EXPECT_EQ(Dot, c.dot) << c.ppd << " " << c.options;
+        EXPECT_EQ(dot_, c.dot) << c.ppd << " " << c.options;
     }
 }
 
@@ -332,11 +320,11 @@ TEST_F(LoadSettings, PpdUnsetOrUnreadable)
     s.darkness = 77;
     EXPECT_EQ(load(nullptr, "", &s), 1);
     EXPECT_EQ(log_, "");
-    EXPECT_EQ(Dot, 0.0f);
+    EXPECT_EQ(dot_, 0.0f);
     EXPECT_EQ(s.darkness, 77) << "record left as it was";
     EXPECT_EQ(load("no-such.ppd", "", &s), 1);
     EXPECT_EQ(log_, "");
-    EXPECT_EQ(Dot, 0.0f);
+    EXPECT_EQ(dot_, 0.0f);
 }
 
 TEST_F(LoadSettings, CustomPageSizeStoresWholePoints)
