@@ -21,6 +21,7 @@
 #include "settings/LabelSize.h"
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
+#include "settings/Version.h"
 
 volatile sig_atomic_t Canceled = 0;
 
@@ -295,10 +296,10 @@ int runJob(int argc, char* argv[])
     StdoutPrinter printer(log);
     Output out{printer, log, 0.0f};
     const DiagnosticsForJob diagnostics{log};
-    logf(out, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
+    logf(out, "#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION "\n");
     if (argc != 6 && argc != 7) {
         logSystemError(out,
-                       "TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v1.0.1job-id user title copies options "
+                       "TAVELIN Label Driver DEBUG MSG : rastertoTvlLabel_v" TVL_VERSION "job-id user title copies options "
                        "[file]\n",
                        errno);
         schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
