@@ -47,6 +47,14 @@ inline constexpr int32_t kDefaultSizeNumber = 51;  // 4 x 6 in
 // The custom sizes: 0.5 x 0.5 in up to 4.5 x 40 in.
 inline constexpr LabelSizeInch kCustomMinSize = {50, 50};
 inline constexpr LabelSizeInch kCustomMaxSize = {450, 4000};
+static_assert([] {
+    for (const LabelSizeInch& size : kLabelSizes) {
+        if (size.width > kCustomMaxSize.width || size.length > kCustomMaxSize.length) {
+            return false;
+        }
+    }
+    return true;
+}(), "the largest custom size is the largest label (settings/PageLimit.h)");
 
 // Hundredths of an inch to hundredths of a millimetre (exact for the sizes
 // above: all are whole tenths of an inch), to millimetres (the nearest
@@ -55,9 +63,30 @@ constexpr int32_t inchToHmm(int32_t inch) { return inch * 254 / 10; }
 constexpr double inchToMm(int32_t inch) { return inchToHmm(inch) / 100.0; }
 constexpr int32_t inchToPoints(int32_t inch) { return inch * 72 / 100; }
 
-// The print heads there are, in dots per inch; the first is the default.
-inline constexpr std::array<int32_t, 3> kResolutions = {203, 300, 600};
-inline constexpr int32_t kDefaultResolution = kResolutions[0];
+// The print heads there are: dots per inch, and the dots per millimetre the
+// filter counts with. The first is the default, the last the finest.
+struct PrintHead {
+    int32_t dpi;
+    float dotsPerMm;
+};
+inline constexpr std::array<PrintHead, 3> kPrintHeads = {{{203, 8.0f}, {300, 11.8f}, {600, 23.6f}}};
+
+inline constexpr std::array<int32_t, kPrintHeads.size()> kResolutions = [] {
+    std::array<int32_t, kPrintHeads.size()> dpi{};
+    for (size_t i = 0; i < kPrintHeads.size(); ++i) {
+        dpi[i] = kPrintHeads[i].dpi;
+    }
+    return dpi;
+}();
+inline constexpr int32_t kDefaultResolution = kResolutions.front();
+static_assert([] {
+    for (size_t i = 1; i < kResolutions.size(); ++i) {
+        if (kResolutions[i - 1] >= kResolutions[i]) {
+            return false;
+        }
+    }
+    return true;
+}(), "the print heads from the coarsest to the finest");
 
 constexpr bool isPrintResolution(int64_t dpi)
 {
