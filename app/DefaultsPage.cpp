@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kTitle[] = "Printing Defaults";
 constexpr char kSubpath[] = "printing";
-constexpr int kDarknessLevels = 16;  // the printer's 0..15
+constexpr int kDarknessLevels = kPrintDarknessLevels;
 
 // printer-darkness-configured for a darkness level: the percentage that
 // prints at that level (darknessLevel).

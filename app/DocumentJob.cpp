@@ -12,12 +12,13 @@
 #include <unistd.h>
 
 #include "app/Dither.h"
-#include "app/Drivers.h"
 #include "app/JobSettings.h"
 #include "app/PapplSinks.h"
+#include "app/PrinterData.h"
 #include "app/render/Render.h"
 #include "output/Band.h"
 #include "output/Setup.h"
+#include "settings/Capabilities.h"
 #include "settings/Units.h"
 
 namespace {
@@ -183,7 +184,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     }
     char message[256];
     const int dpi = documentResolution(data);
-    if (dpi != 203 && dpi != 300 && dpi != 600) {
+    if (!isPrintResolution(dpi)) {
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR,
                     "printer-resolution-default: this printer prints at 203, 300 or 600 dpi");
     }

@@ -1,8 +1,8 @@
 #include "app/Drivers.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "app/DeviceId.h"
 #include "app/DocumentJob.h"
@@ -15,11 +15,10 @@
 namespace {
 
 constexpr char kSource[] = "main-roll";
+constexpr const char* kMediaTypes[] = {"labels", "labels-continuous"};
 constexpr int kMarginHmm = 1;  // non-zero: see the README on margins
-constexpr int kDefaultSpeed = kDefaultSpeedIps * 2540;
-constexpr int kDarknessConfigured = 50;
-constexpr const char* kThermalModes[] = {"direct-thermal", "thermal-transfer"};
-constexpr const char* kCompressions[] = {"run-length", "raw"};
+constexpr int kDefaultSpeed = kDefaultSpeedIps * kHmmPerInch;
+constexpr int kPagesPerMinute = 30;
 
 void setReadyMedia(pappl_media_col_t* media, const char* name, int width, int length)
 {
@@ -30,7 +29,7 @@ void setReadyMedia(pappl_media_col_t* media, const char* name, int width, int le
     media->size_length = length;
     snprintf(media->size_name, sizeof(media->size_name), "%s", name);
     snprintf(media->source, sizeof(media->source), "%s", kSource);
-    snprintf(media->type, sizeof(media->type), "%s", "labels");
+    snprintf(media->type, sizeof(media->type), "%s", kMediaTypes[0]);
     media->tracking = PAPPL_MEDIA_TRACKING_GAP;
 }
 
@@ -63,7 +62,7 @@ ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
     };
     const IntegerVendor integers[] = {
         {vendor::kTearOffOffset, kTearOffOffsetRange, 0},
-        {vendor::kCutPeriod, kCutPeriodRange, 1},
+        {vendor::kCutPeriod, kCutPeriodRange, kCutPeriodRange.low},
         {vendor::kHorizontalMargin, kMarginRange, 0},
         {vendor::kVerticalMargin, kMarginRange, 0},
         {vendor::kWriteTimeout, kWriteTimeoutRange, kDefaultWriteTimeout},
@@ -76,14 +75,22 @@ ipp_t* driverAttributes(int darknessDefault, int speedDefault, ipp_t* current)
         const int value = currentInteger(name, v.builtIn);
         ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, name, value);
     }
-    snprintf(name, sizeof(name), "%s-supported", vendor::kThermalMode);
-    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, 2, nullptr, kThermalModes);
-    snprintf(name, sizeof(name), "%s-default", vendor::kThermalMode);
-    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, nullptr, currentKeyword(name, kThermalModes[0]));
-    snprintf(name, sizeof(name), "%s-supported", vendor::kBandCompression);
-    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, 2, nullptr, kCompressions);
-    snprintf(name, sizeof(name), "%s-default", vendor::kBandCompression);
-    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, nullptr, currentKeyword(name, kCompressions[0]));
+    struct KeywordVendor {
+        const char* name;
+        const KeywordChoices& choices;
+    };
+    const KeywordVendor keywords[] = {
+        {vendor::kThermalMode, kThermalModes},
+        {vendor::kBandCompression, kBandCompressions},
+    };
+    for (const KeywordVendor& v : keywords) {
+        snprintf(name, sizeof(name), "%s-supported", v.name);
+        ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, static_cast<int>(v.choices.keywords.size()),
+                      nullptr, v.choices.keywords.data());
+        snprintf(name, sizeof(name), "%s-default", v.name);
+        ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, name, nullptr,
+                     currentKeyword(name, v.choices.keywords[0]));
+    }
 
     ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-darkness-default", darknessDefault);
     ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, "print-speed-default", speedDefault);
@@ -105,34 +112,122 @@ bool advertisesResolution(ipp_t* attrs, int x, int y)
            advertisedY == y;
 }
 
+void setCallbacks(pappl_pr_driver_data_t* data)
+{
+    data->printfile_cb = printNativeFile;
+    data->rstartjob_cb = rasterStartJob;
+    data->rstartpage_cb = rasterStartPage;
+    data->rwriteline_cb = rasterWriteLine;
+    data->rendpage_cb = rasterEndPage;
+    data->rendjob_cb = rasterEndJob;
+    data->identify_cb = identify;
+    data->testpage_cb = writeTestLabelFile;
+    data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+}
+
+void setPrinter(pappl_pr_driver_data_t* data, int32_t model)
+{
+    data->format = kNativeFormat;
+    snprintf(data->make_and_model, sizeof(data->make_and_model), "Tavelin %d", model);
+    data->ppm = kPagesPerMinute;
+    data->kind = static_cast<pappl_kind_t>(PAPPL_KIND_LABEL | PAPPL_KIND_ROLL);
+    data->has_supplies = false;
+}
+
+// 8-bit gray only, never a forced 1-bit type: the driver dithers itself,
+// with the same matrix for graphics and photos.
+void setRaster(pappl_pr_driver_data_t* data)
+{
+    static_assert(sizeof(data->gdither) == sizeof(kThresholds) && sizeof(data->pdither) == sizeof(kThresholds));
+    memcpy(data->gdither, kThresholds.data(), sizeof(data->gdither));
+    memcpy(data->pdither, kThresholds.data(), sizeof(data->pdither));
+    data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+    data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+    data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL);
+    data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+    data->orient_default = IPP_ORIENT_PORTRAIT;
+    data->quality_default = IPP_QUALITY_NORMAL;
+    data->content_default = PAPPL_CONTENT_AUTO;  // photos diffused, text and barcodes sharp
+    data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+    data->sides_default = PAPPL_SIDES_ONE_SIDED;
+}
+
+// The print heads there are: printer-resolution-default may be set to any of
+// them, and the printer advertises and prints at that one alone
+// (app/libpappl, patch 0007), whatever a job's print-quality.
+void setResolutions(pappl_pr_driver_data_t* data)
+{
+    data->num_resolution = static_cast<int>(kResolutions.size());
+    for (size_t i = 0; i < kResolutions.size(); ++i) {
+        data->x_resolution[i] = data->y_resolution[i] = kResolutions[i];
+    }
+    data->x_default = data->y_default = kDefaultResolution;
+}
+
+// The standard sizes, the custom range, and the default size loaded.
+void setMedia(pappl_pr_driver_data_t* data)
+{
+    data->borderless = false;
+    data->left_right = kMarginHmm;
+    data->bottom_top = kMarginHmm;
+    data->num_media = 0;
+    for (const MediaName& name : kStandardMediaNames) {
+        data->media[data->num_media++] = name.data();
+    }
+    data->media[data->num_media++] = kCustomMinName.data();
+    data->media[data->num_media++] = kCustomMaxName.data();
+    const SizeHmm size = standardSizeHmm(kDefaultSizeNumber);
+    setReadyMedia(&data->media_ready[0], kStandardMediaNames[kDefaultSizeNumber].data(), size.width, size.length);
+    data->media_default = data->media_ready[0];
+    data->num_source = 1;
+    data->source[0] = kSource;
+    data->num_type = static_cast<int>(std::size(kMediaTypes));
+    for (size_t i = 0; i < std::size(kMediaTypes); ++i) {
+        data->type[i] = kMediaTypes[i];
+    }
+    data->tracking_supported = static_cast<pappl_media_tracking_t>(
+        PAPPL_MEDIA_TRACKING_GAP | PAPPL_MEDIA_TRACKING_WEB | PAPPL_MEDIA_TRACKING_CONTINUOUS |
+        PAPPL_MEDIA_TRACKING_MARK);
+    data->top_offset_supported[0] = kTopOffsetRange.low;
+    data->top_offset_supported[1] = kTopOffsetRange.high;
+}
+
+// Tear-off and the cutter on every model, the rewinder on its models.
+void setLabelModes(pappl_pr_driver_data_t* data, int32_t model)
+{
+    int modes = PAPPL_LABEL_MODE_TEAR_OFF | PAPPL_LABEL_MODE_CUTTER | PAPPL_LABEL_MODE_CUTTER_DELAYED;
+    if (isRewinderModel(model)) {
+        modes |= PAPPL_LABEL_MODE_REWIND;
+    }
+    data->mode_supported = static_cast<pappl_label_mode_t>(modes);
+    data->mode_configured = PAPPL_LABEL_MODE_TEAR_OFF;
+}
+
+void setDarknessAndSpeed(pappl_pr_driver_data_t* data)
+{
+    data->speed_supported[0] = kPrintSpeedRange.low;
+    data->speed_supported[1] = kPrintSpeedRange.high;
+    data->speed_default = kDefaultSpeed;
+    data->darkness_supported = kPrintDarknessLevels;
+    data->darkness_configured = kDefaultDarknessConfigured;
+    data->darkness_default = 0;
+}
+
+void setVendorAttributes(pappl_pr_driver_data_t* data)
+{
+    constexpr const char* names[] = {
+        vendor::kTearOffOffset, vendor::kCutPeriod,       vendor::kHorizontalMargin, vendor::kVerticalMargin,
+        vendor::kThermalMode,   vendor::kBandCompression, vendor::kWriteTimeout,
+    };
+    static_assert(std::size(names) == vendor::kCount);
+    data->num_vendor = 0;
+    for (const char* name : names) {
+        data->vendor[data->num_vendor++] = name;
+    }
+}
+
 }  // namespace
-
-std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts()
-{
-    std::array<DriverTexts, kSupportedModels.size()> texts{};
-    for (size_t i = 0; i < kSupportedModels.size(); ++i) {
-        const int model = kSupportedModels[i];
-        snprintf(texts[i].name, sizeof(texts[i].name), "tavelin_%d", model);
-        snprintf(texts[i].description, sizeof(texts[i].description), "Tavelin %d", model);
-        snprintf(texts[i].deviceId, sizeof(texts[i].deviceId), "MFG:Tavelin;MDL:%d;CMD:TVL;", model);
-    }
-    return texts;
-}
-
-int32_t modelOfDriver(const char* driverName)
-{
-    constexpr char prefix[] = "tavelin_";
-    if (driverName == nullptr || strncmp(driverName, prefix, sizeof(prefix) - 1) != 0) {
-        return 0;
-    }
-    const char* digits = driverName + sizeof(prefix) - 1;
-    char* end = nullptr;
-    const long model = strtol(digits, &end, 10);
-    if (end == digits || *end != '\0' || !isSupportedModel(static_cast<int32_t>(model))) {
-        return 0;
-    }
-    return static_cast<int32_t>(model);
-}
 
 const char* autoAddDriver(const char*, const char*, const char* deviceId, void* drivers)
 {
@@ -153,97 +248,14 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
     if (model == 0) {
         return false;
     }
-
-    data->printfile_cb = printNativeFile;
-    data->rstartjob_cb = rasterStartJob;
-    data->rstartpage_cb = rasterStartPage;
-    data->rwriteline_cb = rasterWriteLine;
-    data->rendpage_cb = rasterEndPage;
-    data->rendjob_cb = rasterEndJob;
-    data->identify_cb = identify;
-    data->testpage_cb = writeTestLabelFile;
-    data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
-    data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
-
-    for (unsigned y = 0; y < 16; ++y) {
-        for (unsigned x = 0; x < 16; ++x) {
-            data->gdither[y][x] = kThresholds[y][x];
-            data->pdither[y][x] = kThresholds[y][x];
-        }
-    }
-    data->format = kNativeFormat;
-    snprintf(data->make_and_model, sizeof(data->make_and_model), "Tavelin %d", model);
-    data->ppm = 30;
-    data->kind = static_cast<pappl_kind_t>(PAPPL_KIND_LABEL | PAPPL_KIND_ROLL);
-    data->has_supplies = false;
-
-    // 8-bit gray only, never a forced 1-bit type: the driver dithers itself.
-    data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
-    data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
-    data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_MONOCHROME | PAPPL_COLOR_MODE_BI_LEVEL);
-    data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
-    data->orient_default = IPP_ORIENT_PORTRAIT;
-    data->quality_default = IPP_QUALITY_NORMAL;
-    data->content_default = PAPPL_CONTENT_AUTO;  // photos diffused, text and barcodes sharp
-    data->sides_supported = PAPPL_SIDES_ONE_SIDED;
-    data->sides_default = PAPPL_SIDES_ONE_SIDED;
-
-    // The print heads there are: printer-resolution-default may be set to
-    // any of them, and the printer advertises and prints at that one alone
-    // (app/libpappl, patch 0007), whatever a job's print-quality.
-    data->num_resolution = 3;
-    const int resolutions[3] = {203, 300, 600};
-    for (int i = 0; i < 3; ++i) {
-        data->x_resolution[i] = data->y_resolution[i] = resolutions[i];
-    }
-    data->x_default = data->y_default = 203;
-
-    data->borderless = false;
-    data->left_right = kMarginHmm;
-    data->bottom_top = kMarginHmm;
-    data->num_media = 0;
-    for (const MediaName& name : kStandardMediaNames) {
-        data->media[data->num_media++] = name.data();
-    }
-    data->media[data->num_media++] = kCustomMinName;
-    data->media[data->num_media++] = kCustomMaxName;
-    const SizeHmm size = standardSizeHmm(kDefaultSizeNumber);
-    setReadyMedia(&data->media_ready[0], kStandardMediaNames[kDefaultSizeNumber].data(), size.width, size.length);
-    data->media_default = data->media_ready[0];
-    data->num_source = 1;
-    data->source[0] = kSource;
-    data->num_type = 2;
-    data->type[0] = "labels";
-    data->type[1] = "labels-continuous";
-    data->tracking_supported = static_cast<pappl_media_tracking_t>(
-        PAPPL_MEDIA_TRACKING_GAP | PAPPL_MEDIA_TRACKING_WEB | PAPPL_MEDIA_TRACKING_CONTINUOUS |
-        PAPPL_MEDIA_TRACKING_MARK);
-    data->top_offset_supported[0] = kTopOffsetRange.low;
-    data->top_offset_supported[1] = kTopOffsetRange.high;
-
-    int modes = PAPPL_LABEL_MODE_TEAR_OFF | PAPPL_LABEL_MODE_CUTTER | PAPPL_LABEL_MODE_CUTTER_DELAYED;
-    if (isRewinderModel(model)) {
-        modes |= PAPPL_LABEL_MODE_REWIND;
-    }
-    data->mode_supported = static_cast<pappl_label_mode_t>(modes);
-    data->mode_configured = PAPPL_LABEL_MODE_TEAR_OFF;
-
-    data->speed_supported[0] = kPrintSpeedRange.low;
-    data->speed_supported[1] = kPrintSpeedRange.high;
-    data->speed_default = kDefaultSpeed;
-    data->darkness_supported = 16;
-    data->darkness_configured = kDarknessConfigured;
-    data->darkness_default = 0;
-
-    data->num_vendor = 0;
-    data->vendor[data->num_vendor++] = vendor::kTearOffOffset;
-    data->vendor[data->num_vendor++] = vendor::kCutPeriod;
-    data->vendor[data->num_vendor++] = vendor::kHorizontalMargin;
-    data->vendor[data->num_vendor++] = vendor::kVerticalMargin;
-    data->vendor[data->num_vendor++] = vendor::kThermalMode;
-    data->vendor[data->num_vendor++] = vendor::kBandCompression;
-    data->vendor[data->num_vendor++] = vendor::kWriteTimeout;
-
+    setCallbacks(data);
+    setPrinter(data, model);
+    setRaster(data);
+    setResolutions(data);
+    setMedia(data);
+    setLabelModes(data, model);
+    setDarknessAndSpeed(data);
+    setVendorAttributes(data);
     *attrs = driverAttributes(data->darkness_default, data->speed_default, nullptr);
     return *attrs != nullptr;
 }

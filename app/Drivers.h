@@ -1,27 +1,12 @@
-// One driver per supported model, "tavelin_<model>", and what each printer
-// offers: sizes, resolutions, label modes, darkness, speed and the vendor
-// attributes of IppSettings.h.
+// libpappl's driver callbacks: one driver per supported model,
+// "tavelin_<model>" (PrinterData.h), and what each printer offers: sizes,
+// resolutions, label modes, darkness, speed and the vendor attributes of
+// IppSettings.h, from settings/Capabilities.h.
 #pragma once
-
-#include <array>
-#include <cstdint>
 
 #include <pappl/pappl.h>
 
-#include "settings/Models.h"
-
-inline constexpr char kNativeFormat[] = "application/vnd.tavelin-tvl";
-
-// Names, descriptions and IEEE 1284 device IDs of the 37 drivers.
-struct DriverTexts {
-    char name[20];
-    char description[20];
-    char deviceId[48];
-};
-std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts();
-
-// The model of a driver name ("tavelin_100" is 100); 0 for none.
-int32_t modelOfDriver(const char* driverName);
+#include "app/PrinterData.h"
 
 // libpappl's autoadd callback: the driver of a device whose ID names a
 // supported model. `drivers` is the 37 drivers' table.

@@ -1,30 +1,13 @@
 #include "app/IppSettings.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "app/Media.h"
 #include "settings/Models.h"
+#include "settings/ParseNumber.h"
 
 namespace {
-
-// A whole decimal number and nothing else, within `range`.
-bool parseInteger(const char* text, IntRange range, int32_t* value)
-{
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long parsed = strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || parsed < range.low || parsed > range.high) {
-        return false;
-    }
-    *value = static_cast<int32_t>(parsed);
-    return true;
-}
 
 bool rangeError(char* message, size_t size, const char* name, long long value, IntRange range)
 {
@@ -46,7 +29,7 @@ bool vendorInteger(const char* text, const char* name, IntRange range, int32_t b
         *value = builtIn;
         return true;
     }
-    if (parseInteger(text, range, value)) {
+    if (parseInt32(text, range.low, range.high, value)) {
         return true;
     }
     char expected[48];
@@ -54,14 +37,30 @@ bool vendorInteger(const char* text, const char* name, IntRange range, int32_t b
     return vendorError(message, size, name, text, expected);
 }
 
-bool inRange(int32_t value, IntRange range)
-{
-    return value >= range.low && value <= range.high;
-}
-
 int32_t roundToPoints(int32_t hmm)
 {
-    return static_cast<int32_t>((static_cast<int64_t>(hmm) * 72 + 1270) / 2540);
+    return static_cast<int32_t>((static_cast<int64_t>(hmm) * 72 + kHmmPerInch / 2) / kHmmPerInch);
+}
+
+// A keyword of `choices`, the first when absent: its Settings value.
+bool vendorKeyword(const char* text, const char* name, const KeywordChoices& choices, int32_t* value, char* message,
+                   size_t size)
+{
+    const int index = text == nullptr ? 0 : keywordIndex(choices, text);
+    if (index < 0) {
+        char expected[48];
+        snprintf(expected, sizeof(expected), "%s or %s", choices.keywords[0], choices.keywords[1]);
+        return vendorError(message, size, name, text, expected);
+    }
+    *value = choices.values[static_cast<size_t>(index)];
+    return true;
+}
+
+// The custom range as the refusal says it: "12.7 x 12.7 to 114.3 x 1016 mm".
+void describeCustomRange(char* text, size_t size)
+{
+    snprintf(text, size, "%g x %g to %g x %g mm", inchToMm(kCustomMinSize.width), inchToMm(kCustomMinSize.length),
+             inchToMm(kCustomMaxSize.width), inchToMm(kCustomMaxSize.length));
 }
 
 }  // namespace
@@ -112,17 +111,20 @@ bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_
         const int32_t length = roundToPoints(job.mediaLength);
         if (width < kCustomMinPoints || width > kCustomMaxWidthPoints || length < kCustomMinPoints ||
             length > kCustomMaxLengthPoints) {
-            snprintf(message, size, "media '%.*s' (%.2f x %.2f mm) is outside 12.7 x 12.7 to 114.3 x 1016 mm",
+            char range[64];
+            describeCustomRange(range, sizeof(range));
+            snprintf(message, size, "media '%.*s' (%.2f x %.2f mm) is outside %s",
                      static_cast<int>(job.mediaName.size()), job.mediaName.data(), job.mediaWidth / 100.0,
-                     job.mediaLength / 100.0);
+                     job.mediaLength / 100.0, range);
             return false;
         }
         s.customWidth = static_cast<float>(width);
         s.customHeight = static_cast<float>(length);
     }
 
-    if (job.resolution != 203 && job.resolution != 300 && job.resolution != 600) {
-        snprintf(message, size, "printer-resolution %ddpi is not 203, 300 or 600 dpi", job.resolution);
+    if (!isPrintResolution(job.resolution)) {
+        snprintf(message, size, "printer-resolution %ddpi is not %d, %d or %d dpi", job.resolution, kResolutions[0],
+                 kResolutions[1], kResolutions[2]);
         return false;
     }
     s.resolution = job.resolution;
@@ -148,8 +150,8 @@ bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_
     }
     s.bmOffset = roundToMillimetres(job.topOffset);
 
-    if (job.copies < 1 || job.copies > 9999) {
-        return rangeError(message, size, "copies", job.copies, IntRange{1, 9999});
+    if (!inRange(job.copies, kCopiesRange)) {
+        return rangeError(message, size, "copies", job.copies, kCopiesRange);
     }
     s.numOfCopies = job.copies;
 
@@ -171,21 +173,10 @@ bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_
         return false;
     }
 
-    if (job.thermalMode == nullptr || strcmp(job.thermalMode, "direct-thermal") == 0) {
-        s.mediaType = 0;
-    } else if (strcmp(job.thermalMode, "thermal-transfer") == 0) {
-        s.mediaType = 1;
-    } else {
-        return vendorError(message, size, vendor::kThermalMode, job.thermalMode,
-                           "direct-thermal or thermal-transfer");
-    }
-
-    if (job.bandCompression == nullptr || strcmp(job.bandCompression, "run-length") == 0) {
-        s.compressed = 1;
-    } else if (strcmp(job.bandCompression, "raw") == 0) {
-        s.compressed = 0;
-    } else {
-        return vendorError(message, size, vendor::kBandCompression, job.bandCompression, "run-length or raw");
+    if (!vendorKeyword(job.thermalMode, vendor::kThermalMode, kThermalModes, &s.mediaType, message, size) ||
+        !vendorKeyword(job.bandCompression, vendor::kBandCompression, kBandCompressions, &s.compressed, message,
+                       size)) {
+        return false;
     }
 
     switch (job.labelMode) {

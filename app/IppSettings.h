@@ -7,39 +7,25 @@
 #include <cstdint>
 #include <string_view>
 
+#include "settings/Capabilities.h"
 #include "settings/Settings.h"
 
 enum class Tracking { Gap, Continuous, Mark };
 enum class LabelMode { TearOff, Cutter, CutterDelayed, Rewind, Other };
 
 // The vendor attributes every printer has (job attribute NAME, printer
-// attributes NAME-default and NAME-supported).
+// attributes NAME-default and NAME-supported); their ranges and keywords are
+// in settings/Capabilities.h.
 namespace vendor {
-inline constexpr char kTearOffOffset[] = "tear-off-offset";     // hundredths of mm, -1000..1000
-inline constexpr char kCutPeriod[] = "cut-period";              // labels, 1..1000
-inline constexpr char kHorizontalMargin[] = "horizontal-margin"; // hundredths of mm, 0..1000
-inline constexpr char kVerticalMargin[] = "vertical-margin";     // hundredths of mm, 0..1000
-inline constexpr char kThermalMode[] = "thermal-mode";          // direct-thermal | thermal-transfer
-inline constexpr char kBandCompression[] = "band-compression";  // run-length | raw
-inline constexpr char kWriteTimeout[] = "write-timeout";        // seconds, 1..3600
+inline constexpr char kTearOffOffset[] = "tear-off-offset";     // hundredths of mm
+inline constexpr char kCutPeriod[] = "cut-period";              // labels
+inline constexpr char kHorizontalMargin[] = "horizontal-margin"; // hundredths of mm
+inline constexpr char kVerticalMargin[] = "vertical-margin";     // hundredths of mm
+inline constexpr char kThermalMode[] = "thermal-mode";          // kThermalModes
+inline constexpr char kBandCompression[] = "band-compression";  // kBandCompressions
+inline constexpr char kWriteTimeout[] = "write-timeout";        // seconds
 inline constexpr size_t kCount = 7;
 }  // namespace vendor
-
-struct IntRange {
-    int32_t low;
-    int32_t high;
-};
-
-inline constexpr IntRange kTearOffOffsetRange = {-1000, 1000};
-inline constexpr IntRange kCutPeriodRange = {1, 1000};
-inline constexpr IntRange kMarginRange = {0, 1000};
-inline constexpr IntRange kTopOffsetRange = {0, 1000};
-inline constexpr IntRange kPrintDarknessRange = {-100, 100};
-inline constexpr IntRange kDarknessConfiguredRange = {0, 100};
-inline constexpr IntRange kPrintSpeedRange = {2540, 15240};  // 0 too: the printer's default
-inline constexpr int32_t kDefaultSpeedIps = 4;
-inline constexpr IntRange kWriteTimeoutRange = {1, 3600};
-inline constexpr int32_t kDefaultWriteTimeout = 60;
 
 // One job's attributes, each the job's own value or else the printer's
 // default. Vendor values are the texts IPP carried (nullptr when neither
@@ -51,8 +37,8 @@ struct IppJob {
     int32_t mediaLength = 0;      // hundredths of mm
     int32_t resolution = 0;       // dots per inch
     Tracking tracking = Tracking::Gap;
-    int32_t printDarkness = 0;        // -100..100
-    int32_t darknessConfigured = 50;  // 0..100
+    int32_t printDarkness = 0;        // kPrintDarknessRange
+    int32_t darknessConfigured = kDefaultDarknessConfigured;
     int32_t printSpeed = 0;           // hundredths of mm/s; 0: the printer's default
     LabelMode labelMode = LabelMode::TearOff;
     int32_t topOffset = 0;            // hundredths of mm
@@ -72,8 +58,9 @@ bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_
 
 // write-timeout: the seconds a network printer may take no data before its
 // job is aborted with "printer not responding". `text` is the job's or the
-// printer's value, nullptr for neither (60 s). false with a message naming
-// the value when it is not a whole number in 1..3600.
+// printer's value, nullptr for neither (kDefaultWriteTimeout). false with a
+// message naming the value when it is not a whole number in
+// kWriteTimeoutRange.
 bool writeTimeoutFromIpp(const char* text, int32_t* seconds, char* message, size_t size);
 
 // Standard size number of a PWG name, or else of a size within 0.1 mm of
@@ -86,16 +73,18 @@ constexpr int32_t roundToMillimetres(int32_t hmm)
     return hmm >= 0 ? (hmm + 50) / 100 : -((-hmm + 50) / 100);
 }
 
-// print-darkness over printer-darkness-configured to the printer's 0..15.
+// print-darkness over printer-darkness-configured to the printer's levels
+// (0..kPrintDarknessLevels - 1).
 constexpr int32_t darknessLevel(int32_t printDarkness, int32_t configured)
 {
+    constexpr int32_t top = kDarknessConfiguredRange.high;
     int32_t sum = printDarkness + configured;
-    sum = sum < 0 ? 0 : sum > 100 ? 100 : sum;
-    return (sum * 15 + 50) / 100;
+    sum = sum < 0 ? 0 : sum > top ? top : sum;
+    return (sum * (kPrintDarknessLevels - 1) + top / 2) / top;
 }
 
 // print-speed (hundredths of mm/s) to whole inches per second.
 constexpr int32_t speedIps(int32_t printSpeed)
 {
-    return printSpeed == 0 ? kDefaultSpeedIps : (printSpeed + 1270) / 2540;
+    return printSpeed == 0 ? kDefaultSpeedIps : (printSpeed + kHmmPerInch / 2) / kHmmPerInch;
 }

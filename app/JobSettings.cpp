@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/Drivers.h"
 #include "app/IppSettings.h"
+#include "app/PrinterData.h"
 #include "settings/LabelSize.h"
 #include "settings/Units.h"
 

@@ -1,6 +1,6 @@
-// The label sizes every printer offers: the filter's 55 standard sizes as
-// PWG self-describing names, in the order of the size numbers, and the
-// custom range of the filter's PPD (0.5 x 0.5 in to 4.5 x 40 in).
+// The label sizes every printer offers: the standard sizes of
+// settings/Capabilities.h as PWG self-describing names, in the order of the
+// size numbers, and the custom range as PWG roll names.
 #pragma once
 
 #include <array>
@@ -8,10 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
-// Inch texts of the grid: widths across the head, lengths along the feed.
-inline constexpr std::array<std::string_view, 6> kWidthInches = {"1.5", "2", "2.5", "3", "3.5", "4"};
-inline constexpr std::array<std::string_view, 9> kLengthInches = {"1", "1.5", "2", "3", "4", "5", "6", "7", "8"};
-inline constexpr size_t kStandardSizeCount = 55;
+#include "settings/Capabilities.h"
+
 inline constexpr size_t kMediaNameSize = 40;
 
 using MediaName = std::array<char, kMediaNameSize>;
@@ -24,26 +22,57 @@ constexpr void append(MediaName& name, size_t& at, std::string_view text)
     }
 }
 
-// The name part of a PWG media name holds no dot: "1.5" is written "1p5".
-constexpr void appendNamePart(MediaName& name, size_t& at, std::string_view text)
+// Hundredths of an inch as the shortest inch text: 150 is "1.5", 200 "2".
+// The name part of a PWG media name holds no dot: `dot` 'p' writes "1p5".
+constexpr void appendInches(MediaName& name, size_t& at, int32_t inch, char dot = '.')
 {
-    for (char c : text) {
-        name[at++] = c == '.' ? 'p' : c;
+    char digits[12] = {};
+    int count = 0;
+    for (int32_t whole = inch / 100; count == 0 || whole > 0; whole /= 10) {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+    }
+    while (count > 0) {
+        name[at++] = digits[--count];
+    }
+    int32_t fraction = inch % 100;
+    if (fraction != 0) {
+        name[at++] = dot;
+        name[at++] = static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0) {
+            name[at++] = static_cast<char>('0' + fraction % 10);
+        }
     }
 }
 
-constexpr MediaName labelName(std::string_view width, std::string_view length)
+constexpr MediaName mediaName(std::string_view prefix, LabelSizeInch size, char dot)
 {
     MediaName name{};
     size_t at = 0;
-    append(name, at, "oe_");
-    appendNamePart(name, at, width);
+    append(name, at, prefix);
+    appendInches(name, at, size.width, dot);
     append(name, at, "x");
-    appendNamePart(name, at, length);
+    appendInches(name, at, size.length, dot);
+    return name;
+}
+
+// "oe_1p5x1-label_1.5x1in".
+constexpr MediaName labelName(LabelSizeInch size)
+{
+    MediaName name = mediaName("oe_", size, 'p');
+    size_t at = std::string_view(name.data()).size();
     append(name, at, "-label_");
-    append(name, at, width);
+    appendInches(name, at, size.width);
     append(name, at, "x");
-    append(name, at, length);
+    appendInches(name, at, size.length);
+    append(name, at, "in");
+    return name;
+}
+
+// "roll_min_0.5x0.5in".
+constexpr MediaName rollName(std::string_view prefix, LabelSizeInch size)
+{
+    MediaName name = mediaName(prefix, size, '.');
+    size_t at = std::string_view(name.data()).size();
     append(name, at, "in");
     return name;
 }
@@ -51,42 +80,25 @@ constexpr MediaName labelName(std::string_view width, std::string_view length)
 constexpr std::array<MediaName, kStandardSizeCount> standardNames()
 {
     std::array<MediaName, kStandardSizeCount> names{};
-    for (size_t w = 0; w < kWidthInches.size(); ++w) {
-        for (size_t l = 0; l < kLengthInches.size(); ++l) {
-            names[w * kLengthInches.size() + l] = labelName(kWidthInches[w], kLengthInches[l]);
-        }
+    for (size_t i = 0; i < kStandardSizeCount; ++i) {
+        names[i] = labelName(kLabelSizes[i]);
     }
-    names[54] = labelName("4", "12");
     return names;
 }
 }  // namespace detail
 
 // "oe_1p5x1-label_1.5x1in" ... "oe_4x12-label_4x12in"; index = size number.
 inline constexpr std::array<MediaName, kStandardSizeCount> kStandardMediaNames = detail::standardNames();
-inline constexpr int32_t kDefaultSizeNumber = 51;  // 4 x 6 in
 
-inline constexpr char kCustomMinName[] = "roll_min_0.5x0.5in";
-inline constexpr char kCustomMaxName[] = "roll_max_4.5x40in";
-// The custom range in points (the filter's PPD: MinSize 36 36, MaxSize 324 2880).
-inline constexpr int32_t kCustomMinPoints = 36;
-inline constexpr int32_t kCustomMaxWidthPoints = 324;
-inline constexpr int32_t kCustomMaxLengthPoints = 2880;
+inline constexpr MediaName kCustomMinName = detail::rollName("roll_min_", kCustomMinSize);
+inline constexpr MediaName kCustomMaxName = detail::rollName("roll_max_", kCustomMaxSize);
+// The custom range in points.
+inline constexpr int32_t kCustomMinPoints = inchToPoints(kCustomMinSize.width);
+inline constexpr int32_t kCustomMaxWidthPoints = inchToPoints(kCustomMaxSize.width);
+inline constexpr int32_t kCustomMaxLengthPoints = inchToPoints(kCustomMaxSize.length);
+static_assert(kCustomMinSize.width == kCustomMinSize.length);
 
 // Width and length in hundredths of millimetres of standard size `number`.
-constexpr int32_t inchesTimes10(std::string_view text)
-{
-    int32_t value = 0;
-    bool half = false;
-    for (char c : text) {
-        if (c == '.') {
-            half = true;
-        } else if (!half) {
-            value = value * 10 + (c - '0');
-        }
-    }
-    return value * 10 + (half ? 5 : 0);
-}
-
 struct SizeHmm {
     int32_t width;
     int32_t length;
@@ -94,14 +106,14 @@ struct SizeHmm {
 
 constexpr SizeHmm standardSizeHmm(size_t number)
 {
-    if (number == 54) {
-        return {4 * 2540, 12 * 2540};
-    }
-    return {inchesTimes10(kWidthInches[number / kLengthInches.size()]) * 254,
-            inchesTimes10(kLengthInches[number % kLengthInches.size()]) * 254};
+    return {inchToHmm(kLabelSizes[number].width), inchToHmm(kLabelSizes[number].length)};
 }
 
 static_assert(standardSizeHmm(0).width == 3810 && standardSizeHmm(0).length == 2540);
 static_assert(standardSizeHmm(51).width == 10160 && standardSizeHmm(51).length == 15240);
 static_assert(std::string_view(kStandardMediaNames[51].data()) == "oe_4x6-label_4x6in");
 static_assert(std::string_view(kStandardMediaNames[1].data()) == "oe_1p5x1p5-label_1.5x1.5in");
+static_assert(std::string_view(kStandardMediaNames[54].data()) == "oe_4x12-label_4x12in");
+static_assert(std::string_view(kCustomMinName.data()) == "roll_min_0.5x0.5in");
+static_assert(std::string_view(kCustomMaxName.data()) == "roll_max_4.5x40in");
+static_assert(kCustomMinPoints == 36 && kCustomMaxWidthPoints == 324 && kCustomMaxLengthPoints == 2880);

@@ -15,6 +15,7 @@
 #include "app/PapplSinks.h"
 #include "output/Band.h"
 #include "output/Setup.h"
+#include "settings/Capabilities.h"
 #include "settings/PageLimit.h"
 #include "settings/Units.h"
 
@@ -86,7 +87,7 @@ void describeSystemError(char* message, size_t size, const char* what, int error
 
 bool isSupportedResolution(unsigned dpi)
 {
-    return dpi == 203 || dpi == 300 || dpi == 600;
+    return isPrintResolution(dpi);
 }
 
 // The header checks that need no settings. false with `message` set.

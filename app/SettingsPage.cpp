@@ -2,13 +2,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "app/Drivers.h"
 #include "app/IppSettings.h"
 #include "app/WebAccess.h"
 #include "app/WebForm.h"
+#include "settings/ParseNumber.h"
 
 namespace {
 
@@ -38,23 +37,77 @@ constexpr ModeName kModes[] = {
     {PAPPL_LABEL_MODE_REWIND, "rewind", "Rewind"},
 };
 
-// A millimetre field of the form (whole mm), as the vendor value in
-// hundredths of mm; or a plain number field. false when not a whole number
-// in range.
-bool formNumber(int numForm, cups_option_t* form, const char* name, IntRange range, int scale, char* value,
-                size_t size)
+// A posted form, freed when it goes.
+struct PostedForm {
+    int count = 0;
+    cups_option_t* options = nullptr;
+    PostedForm() = default;
+    PostedForm(const PostedForm&) = delete;
+    PostedForm& operator=(const PostedForm&) = delete;
+    ~PostedForm() { cupsFreeOptions(count, options); }
+    const char* get(const char* name) const { return cupsGetOption(name, count, options); }
+};
+
+// The printer's vendor values as a posted form sets them.
+struct FormValues {
+    int32_t tearOff = 0;  // hundredths of mm
+    int32_t period = 0;
+    int32_t xMargin = 0;  // hundredths of mm
+    int32_t yMargin = 0;  // hundredths of mm
+    bool hasTimeout = false;  // optional: a form without it leaves the timeout as it is
+    int32_t timeout = 0;
+    const char* thermal = nullptr;
+    const char* compression = nullptr;
+};
+
+// A whole number field within `range`.
+bool formNumber(const PostedForm& form, const char* name, IntRange range, int32_t* value)
 {
-    const char* text = cupsGetOption(name, numForm, form);
-    if (text == nullptr || *text == '\0') {
+    return parseInt32(form.get(name), range.low, range.high, value);
+}
+
+// A field in whole millimetres, within the vendor range `hmm`, as hundredths
+// of mm.
+bool formMillimetres(const PostedForm& form, const char* name, IntRange hmm, int32_t* value)
+{
+    const IntRange range = millimetreRange(hmm);
+    int32_t mm = 0;
+    if (!formNumber(form, name, range, &mm)) {
         return false;
     }
-    char* end = nullptr;
-    const long number = strtol(text, &end, 10);
-    if (*end != '\0' || number * scale < range.low || number * scale > range.high) {
-        return false;
-    }
-    snprintf(value, size, "%ld", number * scale);
+    *value = mm * 100;
     return true;
+}
+
+bool readNumbers(const PostedForm& form, FormValues* v)
+{
+    v->hasTimeout = form.get(vendor::kWriteTimeout) != nullptr;
+    return formMillimetres(form, vendor::kTearOffOffset, kTearOffOffsetRange, &v->tearOff) &&
+           formNumber(form, vendor::kCutPeriod, kCutPeriodRange, &v->period) &&
+           formMillimetres(form, vendor::kHorizontalMargin, kMarginRange, &v->xMargin) &&
+           formMillimetres(form, vendor::kVerticalMargin, kMarginRange, &v->yMargin) &&
+           (!v->hasTimeout || formNumber(form, vendor::kWriteTimeout, kWriteTimeoutRange, &v->timeout));
+}
+
+bool readKeywords(const PostedForm& form, FormValues* v)
+{
+    v->thermal = form.get(vendor::kThermalMode);
+    v->compression = form.get(vendor::kBandCompression);
+    return v->thermal != nullptr && keywordIndex(kThermalModes, v->thermal) >= 0 && v->compression != nullptr &&
+           keywordIndex(kBandCompressions, v->compression) >= 0;
+}
+
+// The posted label mode, when the printer has it.
+bool readLabelMode(const PostedForm& form, pappl_pr_driver_data_t* data)
+{
+    const char* mode = form.get("label-mode");
+    for (const ModeName& m : kModes) {
+        if (mode != nullptr && strcmp(mode, m.keyword) == 0 && (data->mode_supported & m.mode) != 0) {
+            data->mode_configured = m.mode;
+            return true;
+        }
+    }
+    return false;
 }
 
 int currentInteger(ipp_t* attrs, const char* name, int fallback)
@@ -77,80 +130,82 @@ const char* currentKeyword(ipp_t* attrs, const char* name, const char* fallback)
 // A millimetre field left at the whole millimetres the page showed keeps
 // the printer's own value, which may lie between them: a page never changes
 // what its user did not touch.
-void keepUnchanged(ipp_t* attrs, const char* name, char* value, size_t size)
+void keepUnchanged(ipp_t* attrs, const char* name, int32_t* value)
 {
     const int current = currentInteger(attrs, name, 0);
-    if (atoi(value) == roundToMillimetres(current) * 100) {
-        snprintf(value, size, "%d", current);
+    if (*value == roundToMillimetres(current) * 100) {
+        *value = current;
     }
 }
 
-// Applies a posted form; nullptr on success, else what was wrong.
-const char* applyForm(pappl_client_t* client, pappl_printer_t* printer)
+// Hands the printer its label mode and vendor values. false when it refuses.
+bool saveSettings(pappl_printer_t* printer, pappl_pr_driver_data_t* data, FormValues v)
 {
-    cups_option_t* form = nullptr;
-    const int numForm = papplClientGetForm(client, &form);
-    const char* error = nullptr;
-    pappl_pr_driver_data_t data;
-    char tearOff[16], period[16], xMargin[16], yMargin[16], timeout[16];
-    // Optional in a posted form: a form without it leaves the timeout as it is.
-    const char* timeoutText = cupsGetOption(vendor::kWriteTimeout, numForm, form);
-    const char* mode = cupsGetOption("label-mode", numForm, form);
-    const char* thermal = cupsGetOption(vendor::kThermalMode, numForm, form);
-    const char* compression = cupsGetOption(vendor::kBandCompression, numForm, form);
-    bool modeFound = false;
+    ipp_t* current = papplPrinterGetDriverAttributes(printer);
+    keepUnchanged(current, vendor::kTearOffOffset, &v.tearOff);
+    keepUnchanged(current, vendor::kHorizontalMargin, &v.xMargin);
+    keepUnchanged(current, vendor::kVerticalMargin, &v.yMargin);
+    ippDelete(current);
+    cups_option_t* options = nullptr;
+    int count = 0;
+    auto addNumber = [&options, &count](const char* name, int32_t value) {
+        char text[16];
+        snprintf(text, sizeof(text), "%d", value);
+        count = cupsAddOption(name, text, count, &options);
+    };
+    addNumber(vendor::kTearOffOffset, v.tearOff);
+    addNumber(vendor::kCutPeriod, v.period);
+    addNumber(vendor::kHorizontalMargin, v.xMargin);
+    addNumber(vendor::kVerticalMargin, v.yMargin);
+    count = cupsAddOption(vendor::kThermalMode, v.thermal, count, &options);
+    count = cupsAddOption(vendor::kBandCompression, v.compression, count, &options);
+    if (v.hasTimeout) {
+        addNumber(vendor::kWriteTimeout, v.timeout);
+    }
+    const bool saved = papplPrinterSetDriverDefaults(printer, data, count, options);
+    cupsFreeOptions(count, options);
+    return saved;
+}
 
-    if (!papplClientIsValidForm(client, numForm, form)) {
-        error = "Invalid form data.";
+// What the numbers of the form may be.
+void describeRanges(char* text, size_t size)
+{
+    const IntRange offset = millimetreRange(kTearOffOffsetRange);
+    const IntRange margin = millimetreRange(kMarginRange);
+    snprintf(text, size,
+             "Offsets are %d..%d mm, margins %d..%d mm, the cut period %d..%d labels and the printer timeout %d..%d "
+             "seconds.",
+             offset.low, offset.high, margin.low, margin.high, kCutPeriodRange.low, kCutPeriodRange.high,
+             kWriteTimeoutRange.low, kWriteTimeoutRange.high);
+}
+
+// Applies a posted form. false with `error` saying what was wrong.
+bool applyForm(pappl_client_t* client, pappl_printer_t* printer, char* error, size_t size)
+{
+    PostedForm form;
+    form.count = papplClientGetForm(client, &form.options);
+    pappl_pr_driver_data_t data;
+    FormValues values;
+    const char* problem = nullptr;
+    if (!papplClientIsValidForm(client, form.count, form.options)) {
+        problem = "Invalid form data.";
     } else if (papplPrinterGetDriverData(printer, &data) == nullptr) {
-        error = "The printer's settings cannot be read.";
-    } else if (!formNumber(numForm, form, vendor::kTearOffOffset, kTearOffOffsetRange, 100, tearOff, sizeof(tearOff)) ||
-               !formNumber(numForm, form, vendor::kCutPeriod, kCutPeriodRange, 1, period, sizeof(period)) ||
-               !formNumber(numForm, form, vendor::kHorizontalMargin, kMarginRange, 100, xMargin, sizeof(xMargin)) ||
-               !formNumber(numForm, form, vendor::kVerticalMargin, kMarginRange, 100, yMargin, sizeof(yMargin)) ||
-               (timeoutText != nullptr &&
-                !formNumber(numForm, form, vendor::kWriteTimeout, kWriteTimeoutRange, 1, timeout, sizeof(timeout)))) {
-        error = "Offsets are -10..10 mm, margins 0..10 mm, the cut period 1..1000 labels and the printer timeout "
-                "1..3600 seconds.";
-    } else if (thermal == nullptr ||
-               (strcmp(thermal, "direct-thermal") != 0 && strcmp(thermal, "thermal-transfer") != 0) ||
-               compression == nullptr || (strcmp(compression, "run-length") != 0 && strcmp(compression, "raw") != 0)) {
-        error = "Unknown thermal mode or band compression.";
-    } else {
-        for (const ModeName& m : kModes) {
-            if (mode != nullptr && strcmp(mode, m.keyword) == 0 && (data.mode_supported & m.mode) != 0) {
-                data.mode_configured = m.mode;
-                modeFound = true;
-            }
-        }
-        if (!modeFound) {
-            error = "This printer does not have that label mode.";
-        }
+        problem = "The printer's settings cannot be read.";
+    } else if (!readNumbers(form, &values)) {
+        describeRanges(error, size);
+        return false;
+    } else if (!readKeywords(form, &values)) {
+        problem = "Unknown thermal mode or band compression.";
+    } else if (!readLabelMode(form, &data)) {
+        problem = "This printer does not have that label mode.";
+    } else if (!saveSettings(printer, &data, values)) {
+        problem = "The printer refused the settings.";
     }
-    if (error == nullptr) {
-        ipp_t* current = papplPrinterGetDriverAttributes(printer);
-        keepUnchanged(current, vendor::kTearOffOffset, tearOff, sizeof(tearOff));
-        keepUnchanged(current, vendor::kHorizontalMargin, xMargin, sizeof(xMargin));
-        keepUnchanged(current, vendor::kVerticalMargin, yMargin, sizeof(yMargin));
-        ippDelete(current);
-        cups_option_t* vendorOptions = nullptr;
-        int numVendor = 0;
-        numVendor = cupsAddOption(vendor::kTearOffOffset, tearOff, numVendor, &vendorOptions);
-        numVendor = cupsAddOption(vendor::kCutPeriod, period, numVendor, &vendorOptions);
-        numVendor = cupsAddOption(vendor::kHorizontalMargin, xMargin, numVendor, &vendorOptions);
-        numVendor = cupsAddOption(vendor::kVerticalMargin, yMargin, numVendor, &vendorOptions);
-        numVendor = cupsAddOption(vendor::kThermalMode, thermal, numVendor, &vendorOptions);
-        numVendor = cupsAddOption(vendor::kBandCompression, compression, numVendor, &vendorOptions);
-        if (timeoutText != nullptr) {
-            numVendor = cupsAddOption(vendor::kWriteTimeout, timeout, numVendor, &vendorOptions);
-        }
-        if (!papplPrinterSetDriverDefaults(printer, &data, numVendor, vendorOptions)) {
-            error = "The printer refused the settings.";
-        }
-        cupsFreeOptions(numVendor, vendorOptions);
+    if (problem != nullptr) {
+        snprintf(error, size, "%s", problem);
+        return false;
     }
-    cupsFreeOptions(numForm, form);
-    return error;
+    return true;
 }
 
 void numberField(pappl_client_t* client, const char* label, const char* name, int value, IntRange range,
@@ -174,6 +229,14 @@ void selectField(pappl_client_t* client, const char* label, const char* name, co
     papplClientHTMLPuts(client, "</select></td></tr>\n");
 }
 
+// A vendor keyword's field, at the printer's value, else the first keyword.
+void selectField(pappl_client_t* client, const char* label, const char* name, ipp_t* attrs,
+                 const KeywordChoices& choices)
+{
+    selectField(client, label, name, currentKeyword(attrs, name, choices.keywords[0]), choices.keywords.data(),
+                choices.texts.data(), choices.keywords.size());
+}
+
 bool settingsPage(pappl_client_t* client, void* data)
 {
     pappl_printer_t* printer = printerOfPage(client, data);
@@ -185,10 +248,10 @@ bool settingsPage(pappl_client_t* client, void* data)
     }
     const char* status = nullptr;
     bool failed = false;
+    char error[256];
     if (papplClientGetMethod(client) == HTTP_STATE_POST) {
-        const char* error = applyForm(client, printer);
-        status = error ? error : "Changes saved.";
-        failed = error != nullptr;
+        failed = !applyForm(client, printer, error, sizeof(error));
+        status = failed ? error : "Changes saved.";
     }
 
     pappl_pr_driver_data_t driver;
@@ -207,7 +270,7 @@ bool settingsPage(pappl_client_t* client, void* data)
     const char* modeKeywords[4];
     const char* modeTexts[4];
     size_t modes = 0;
-    const char* currentMode = "tear-off";
+    const char* currentMode = kModes[0].keyword;
     for (const ModeName& m : kModes) {
         if ((driver.mode_supported & m.mode) != 0) {
             modeKeywords[modes] = m.keyword;
@@ -220,21 +283,18 @@ bool settingsPage(pappl_client_t* client, void* data)
     }
     selectField(client, "Label mode", "label-mode", currentMode, modeKeywords, modeTexts, modes);
     numberField(client, "Tear-off offset", vendor::kTearOffOffset,
-                roundToMillimetres(currentInteger(attrs, vendor::kTearOffOffset, 0)), IntRange{-10, 10}, "mm");
-    numberField(client, "Labels per cut", vendor::kCutPeriod, currentInteger(attrs, vendor::kCutPeriod, 1),
+                roundToMillimetres(currentInteger(attrs, vendor::kTearOffOffset, 0)), millimetreRange(kTearOffOffsetRange), "mm");
+    numberField(client, "Labels per cut", vendor::kCutPeriod,
+                currentInteger(attrs, vendor::kCutPeriod, kCutPeriodRange.low),
                 kCutPeriodRange, "");
     numberField(client, "Horizontal margin", vendor::kHorizontalMargin,
-                roundToMillimetres(currentInteger(attrs, vendor::kHorizontalMargin, 0)), IntRange{0, 10}, "mm");
+                roundToMillimetres(currentInteger(attrs, vendor::kHorizontalMargin, 0)), millimetreRange(kMarginRange),
+                "mm");
     numberField(client, "Vertical margin", vendor::kVerticalMargin,
-                roundToMillimetres(currentInteger(attrs, vendor::kVerticalMargin, 0)), IntRange{0, 10}, "mm");
-    const char* const thermalKeywords[] = {"direct-thermal", "thermal-transfer"};
-    const char* const thermalTexts[] = {"Direct thermal", "Thermal transfer"};
-    selectField(client, "Thermal mode", vendor::kThermalMode,
-                currentKeyword(attrs, vendor::kThermalMode, "direct-thermal"), thermalKeywords, thermalTexts, 2);
-    const char* const bandKeywords[] = {"run-length", "raw"};
-    const char* const bandTexts[] = {"Run-length compressed", "Raw"};
-    selectField(client, "Band compression", vendor::kBandCompression,
-                currentKeyword(attrs, vendor::kBandCompression, "run-length"), bandKeywords, bandTexts, 2);
+                roundToMillimetres(currentInteger(attrs, vendor::kVerticalMargin, 0)), millimetreRange(kMarginRange),
+                "mm");
+    selectField(client, "Thermal mode", vendor::kThermalMode, attrs, kThermalModes);
+    selectField(client, "Band compression", vendor::kBandCompression, attrs, kBandCompressions);
     numberField(client, "Printer timeout", vendor::kWriteTimeout,
                 currentInteger(attrs, vendor::kWriteTimeout, kDefaultWriteTimeout), kWriteTimeoutRange,
                 "seconds: a network printer that takes no data this long aborts its job");

@@ -22,11 +22,12 @@
 #include "app/PapplCompat.h"
 #include "app/SettingsPage.h"
 #include "app/WebAccess.h"
+#include "settings/Version.h"
 
 namespace {
 
 constexpr char kAppName[] = "tavelin-printer-app";
-constexpr char kVersion[] = "1.0.1";
+constexpr char kVersion[] = TVL_VERSION;
 constexpr int kDefaultPort = 8631;
 // The state folder of root's sub-commands and of the systemd service
 // (StateDirectory=tavelin-printer-app).

@@ -22,6 +22,7 @@
 #include "settings/LabelSize.h"
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
+#include "settings/Version.h"
 
 namespace {
 
@@ -293,9 +294,11 @@ int runJob(int argc, char* argv[])
     StdoutPrinter printer(log);
     Output out{printer, log, 0.0f};
     const DiagnosticsForJob diagnostics{log};
-    logf(out, "#### TAVELIN_CUPS_DRIVER_V1.0.1\n");
+    logf(out, "#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION "\n");
     if (argc != 6 && argc != 7) {
-        logSystemError(out, driverText("rastertoTvlLabel_v1.0.1job-id user title copies options [file]\n").data(),
+        logSystemError(out,
+                       driverText("rastertoTvlLabel_v" TVL_VERSION "job-id user title copies options [file]
+").data(),
                        errno);
         schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
         return 1;

@@ -5,15 +5,11 @@
 void convertPageSize(int32_t pageSize, float dotsPerMm, int32_t* first, int32_t* second)
 {
     const uint32_t number = static_cast<uint32_t>(pageSize);
-    if (number > kLastStandardSize) {
+    if (number >= kStandardSizeCount) {
         return;
     }
-    double widthMm = kSize54WidthMm;
-    double lengthMm = kSize54LengthMm;
-    if (number < kLastStandardSize) {
-        widthMm = kStandardWidthsMm[number / 9];
-        lengthMm = kStandardLengthsMm[number % 9];
-    }
+    const double widthMm = inchToMm(kLabelSizes[number].width);
+    const double lengthMm = inchToMm(kLabelSizes[number].length);
     const double dot = static_cast<double>(dotsPerMm);
     *second = truncateToInt32(widthMm * dot);
     *first = truncateToInt32(lengthMm * dot);

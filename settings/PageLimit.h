@@ -19,6 +19,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "settings/Capabilities.h"
+
 // The sizes of one page as its raster header gives them.
 struct RasterPage {
     uint32_t width = 0;         // cupsWidth
@@ -37,10 +39,11 @@ RasterPage rasterPageOf(const Header& header)
                       header.cupsBitsPerPixel, header.HWResolution[0], header.HWResolution[1]};
 }
 
-inline constexpr uint32_t kLargestLabelWidthPoints = 324;    // 4.5 in
-inline constexpr uint32_t kLargestLabelLengthPoints = 2880;  // 40 in
-inline constexpr uint32_t kLowestResolution = 203;
-inline constexpr uint32_t kHighestResolution = 600;
+// The largest custom size, larger than every standard one.
+inline constexpr uint32_t kLargestLabelWidthPoints = inchToPoints(kCustomMaxSize.width);
+inline constexpr uint32_t kLargestLabelLengthPoints = inchToPoints(kCustomMaxSize.length);
+inline constexpr uint32_t kLowestResolution = kResolutions.front();
+inline constexpr uint32_t kHighestResolution = kResolutions.back();
 inline constexpr uint32_t kDeepestBitsPerPixel = 8;
 
 // The largest page at a page's resolution and bits per pixel, margin

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "settings/Capabilities.h"
+
 int32_t truncateToInt32(double value)
 {
     if (std::isnan(value)) {
@@ -21,13 +23,12 @@ int32_t truncateToInt32(double value)
 
 float dotsPerMillimetre(int32_t resolution)
 {
-    if (resolution == 203) {
-        return 8.0f;
+    for (const PrintHead& head : kPrintHeads) {
+        if (head.dpi == resolution) {
+            return head.dotsPerMm;
+        }
     }
-    if (resolution == 300) {
-        return 11.8f;
-    }
-    return 23.6f;
+    return kPrintHeads.back().dotsPerMm;
 }
 
 int32_t millimetresToDots(int32_t millimetres, float dotsPerMm)

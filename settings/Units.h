@@ -8,8 +8,9 @@
 // would be undefined.
 int32_t truncateToInt32(double value);
 
-// Dots per millimetre for a resolution in dots per inch: 8.0 for 203,
-// 11.8 for 300 and 23.6 for anything else. Single-precision constants.
+// Dots per millimetre for a resolution in dots per inch: that of its print
+// head in kPrintHeads (8.0 for 203, 11.8 for 300), the finest head's (23.6)
+// for anything else. Single-precision constants.
 float dotsPerMillimetre(int32_t resolution);
 
 // Whole millimetres to printer dots: single-precision product, truncated.

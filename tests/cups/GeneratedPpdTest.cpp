@@ -218,9 +218,9 @@ TEST(GeneratedPpds, FiftyFiveLabelSizesOfTheFiltersTable)
             named += std::string(ppd->sizes[i].name) != "Custom";
         }
         EXPECT_EQ(named, 55);
-        for (uint32_t n = 0; n <= kLastStandardSize; ++n) {
-            const double widthMm = n < 54 ? kStandardWidthsMm[n / 9] : kSize54WidthMm;
-            const double lengthMm = n < 54 ? kStandardLengthsMm[n % 9] : kSize54LengthMm;
+        for (size_t n = 0; n < kStandardSizeCount; ++n) {
+            const double widthMm = inchToMm(kLabelSizes[n].width);
+            const double lengthMm = inchToMm(kLabelSizes[n].length);
             ppd_size_t* size = ppdPageSize(ppd.get(), std::to_string(n).c_str());
             ASSERT_NE(size, nullptr) << n;
             EXPECT_EQ(size->width, points(widthMm)) << "size " << n;

@@ -17,7 +17,7 @@
 
 namespace e2e {
 
-inline const std::string kBanner = "#### TAVELIN_CUPS_DRIVER_V1.0.1";
+inline const std::string kBanner = "#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION;
 inline const std::string kRule = "===================================================";
 
 // A raster job on standard input: the pages written through libcups.

@@ -49,7 +49,7 @@ TEST(JobFlow, WrongArgumentCountGivesUsage)
         const std::vector<std::string> lines = run.errLines();
         ASSERT_EQ(lines.size(), 3u) << run.err;
         EXPECT_EQ(lines[0], kBanner);
-        EXPECT_EQ(lines[1], kLog + "rastertoTvlLabel_v1.0.1job-id user title copies options [file]");
+        EXPECT_EQ(lines[1], kLog + "rastertoTvlLabel_v" TVL_VERSION "job-id user title copies options [file]");
         // perror's suffix stands on its own line: ": " and the current error text.
         EXPECT_EQ(lines[2].rfind(": ", 0), 0u) << lines[2];
         EXPECT_GT(lines[2].size(), 2u);

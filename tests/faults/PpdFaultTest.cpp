@@ -58,7 +58,7 @@ TEST(BadPpdFault, UnreadableFileEndsTheJob)
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.errLines(),
-                  (std::vector<std::string>{"#### TAVELIN_CUPS_DRIVER_V1.0.1", kNotSupported, kNoPages}));
+                  (std::vector<std::string>{"#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION, kNotSupported, kNoPages}));
     }
 }
 

@@ -40,14 +40,15 @@ class LabelSize : public ::testing::Test {};
 // makes them (points x dpi / 72, rounded up) and a pixel more each way.
 TEST_F(LabelSize, EveryOfferedPageFitsThePageLimit)
 {
-    std::vector<std::array<double, 2>> points = {{36, 36}, {324, 2880}, {612, 792}, {595, 842}, {612, 1008}};
-    for (int32_t size = 0; size <= 54; ++size) {
-        const double widthMm = size == 54 ? 101.6 : kWidths[size / 9];
-        const double lengthMm = size == 54 ? 304.8 : kLengths[size % 9];
-        points.push_back({widthMm / 25.4 * 72, lengthMm / 25.4 * 72});
+    std::vector<std::array<double, 2>> points = {{612, 792}, {595, 842}, {612, 1008}};
+    for (const LabelSizeInch& custom : {kCustomMinSize, kCustomMaxSize}) {
+        points.push_back({1.0 * inchToPoints(custom.width), 1.0 * inchToPoints(custom.length)});
+    }
+    for (const LabelSizeInch& size : kLabelSizes) {
+        points.push_back({inchToMm(size.width) / 25.4 * 72, inchToMm(size.length) / 25.4 * 72});
     }
     for (const auto& [widthPt, lengthPt] : points) {
-        for (uint32_t dpi : {203u, 300u, 600u}) {
+        for (const uint32_t dpi : kResolutions) {
             const auto pixels = [dpi](double pt) { return static_cast<uint32_t>(std::ceil(pt * dpi / 72)) + 1; };
             for (uint32_t bits : {1u, 8u}) {
                 for (bool turned : {false, true}) {
