@@ -297,8 +297,7 @@ int runJob(int argc, char* argv[])
     logf(out, "#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION "\n");
     if (argc != 6 && argc != 7) {
         logSystemError(out,
-                       driverText("rastertoTvlLabel_v" TVL_VERSION "job-id user title copies options [file]
-").data(),
+                       driverText("rastertoTvlLabel_v" TVL_VERSION "job-id user title copies options [file]\n").data(),
                        errno);
         schedulerLine(out, "ERROR: Usage: rastertoTvlLabel job-id user title copies options [file]");
         return 1;
