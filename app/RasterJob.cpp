@@ -116,14 +116,14 @@ bool preparePage(RasterJob* state, char* message, size_t size)
     return true;
 }
 
-// Sends the band of dithered rows held, `rows` of them, and clears it.
-bool sendHeldBand(pappl_job_t* job, RasterJob* state, uint32_t rows, unsigned page)
+// Sends the full band of dithered rows held, and clears it.
+bool sendHeldBand(pappl_job_t* job, RasterJob* state)
 {
-    const PageResult sent = sendBand(state->out, &state->banded, state->band.get(), rows);
+    const PageResult sent = sendBand(state->out, &state->banded, state->band.get(), command::kMaxBandRows);
     memset(state->band.get(), 0, state->bandBytes);
     if (!sent.printed()) {
         char message[256];
-        describeJobPageError(sent, page, state->sink, message, sizeof(message));
+        describeJobPageError(sent, state->page, state->sink, message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     return true;
@@ -241,7 +241,7 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
         ditherRow(line, width, y, state->matrix, bits);
     }
     ++state->rowsFilled;
-    if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state, command::kMaxBandRows, state->page)) {
+    if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state)) {
         state->stopped = true;  // nextRow stays: a later line would land past the band
         return false;
     }
@@ -270,7 +270,7 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
         state->out, &state->banded,
         [state, heldFrom](uint32_t startRow) -> const uint8_t* {
             if (startRow != heldFrom) {
-                memset(state->band.get(), 0, state->bandBytes);
+                memset(state->band.get(), 0, state->bandBytes);  // below the page's last line
             }
             return state->band.get();
         },
