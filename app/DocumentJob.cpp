@@ -19,6 +19,7 @@
 #include "output/Band.h"
 #include "output/Buffer.h"
 #include "output/Setup.h"
+#include "output/SystemError.h"
 #include "settings/Units.h"
 
 namespace {
@@ -304,7 +305,7 @@ const char* writeTestLabelFile(pappl_printer_t* printer, char* buffer, size_t si
     if (fd < 0) {
         char text[128];
         papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: cannot create %s: %s", path,
-                        strerror_r(errno, text, sizeof(text)));
+                        systemErrorText(errno, text, sizeof(text)));
         return nullptr;
     }
     const char content[] = "%TVL-TEST-LABEL\n";
