@@ -17,7 +17,9 @@
 #include "app/PrinterData.h"
 #include "app/render/Render.h"
 #include "output/Band.h"
+#include "output/Buffer.h"
 #include "output/Setup.h"
+#include "output/SystemError.h"
 #include "settings/Capabilities.h"
 #include "settings/Units.h"
 
@@ -27,25 +29,6 @@ struct DeleteOptions {
     void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
 };
 using OptionsPtr = std::unique_ptr<pappl_pr_options_t, DeleteOptions>;
-
-struct FreeBytes {
-    void operator()(uint8_t* bytes) const { free(bytes); }
-};
-
-// Fails the job: the reason goes to job-state-message and the log. The
-// filter then returns false and libpappl aborts the job. A cancelled job
-// keeps its own state and reasons.
-bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
-{
-    if (papplJobIsCanceled(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Canceled: %s", message);
-        return false;
-    }
-    papplJobSetMessage(job, "%s", message);
-    papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
-    return false;
-}
 
 // The printer's resolution, that of its print head (its
 // printer-resolution-default): a document brings no resolution of its
@@ -118,13 +101,8 @@ public:
         }
         memcpy(buffer_, page.bits.data(), page.bits.size());
         memset(buffer_ + page.bits.size(), 0, bytes_ - page.bits.size());
-        cups_page_header_t header{};
-        header.cupsWidth = page.width;
-        header.cupsHeight = page.length;
-        header.cupsBitsPerPixel = 1;
-        header.cupsBitsPerColor = 1;
-        header.cupsBytesPerLine = static_cast<unsigned>(page.bytesPerRow);
-        header.HWResolution[0] = header.HWResolution[1] = static_cast<unsigned>(settings_.resolution);
+        cups_page_header_t header =
+            labelPageHeader(page.width, page.length, static_cast<unsigned>(settings_.resolution));
         const PageResult result =
             sendPage(out_, std::span<uint8_t>(buffer_, bytes_), &header, settings_, copies_);
         out_.log.flush();
@@ -163,6 +141,61 @@ private:
     long labels_ = 0;
 };
 
+// The page buffer of the job's label: the label, and the turned label for
+// a quarter turn; empty, with the job failed, when it cannot be had.
+ByteBuffer labelBuffer(pappl_job_t* job, const Settings& settings, const cups_page_header_t& label, size_t* bytes)
+{
+    char message[256];
+    PageMemory memory{};
+    if (settings.widthDot <= 0 || settings.lengthDot <= 0 || !pageMemoryFor(label, settings.rotation, &memory)) {
+        snprintf(message, sizeof(message), "The label of %d x %d dots cannot be printed", settings.widthDot,
+                 settings.lengthDot);
+        fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
+        return ByteBuffer();
+    }
+    ByteBuffer page = allocateBytes(memory.pageBuffer, true);
+    if (!page) {
+        snprintf(message, sizeof(message), "Not enough memory for a label (%zu bytes)", memory.pageBuffer);
+        fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+        return ByteBuffer();
+    }
+    *bytes = memory.pageBuffer;
+    return page;
+}
+
+// The test label, with the printer's model and the job's settings on it.
+bool printTestLabel(const LabelGeometry& geometry, const pappl_pr_driver_data_t& data, const Settings& settings,
+                    const DitherMatrix* matrix, LabelSink& labels, std::string* reason)
+{
+    char resolution[32], darkness[32], speed[32];
+    snprintf(resolution, sizeof(resolution), "%d dpi", static_cast<int>(geometry.dpi));
+    snprintf(darkness, sizeof(darkness), "%d", settings.darkness);
+    snprintf(speed, sizeof(speed), "%d ips", settings.printSpeed);
+    const TestLabelInfo info{data.make_and_model, resolution, darkness, speed};
+    return renderTestLabel(geometry, info, matrix, labels, reason);
+}
+
+// How the job ends once its document is rendered: failed by the printer or
+// by the document, cancelled, or sent.
+bool finishDocument(pappl_job_t* job, const LabelSink& labels, bool rendered, const std::string& reason)
+{
+    if (labels.failed()) {
+        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, labels.message());
+    }
+    if (papplJobIsCanceled(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Cancelled after %u pages", labels.pages());
+        return true;
+    }
+    if (!rendered) {
+        char message[256];
+        snprintf(message, sizeof(message), "Cannot print page %u of the document: %s", labels.pages() + 1,
+                 reason.c_str());
+        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Job sent: %u pages, %ld labels", labels.pages(), labels.labels());
+    return true;
+}
+
 // The filter of every document this application renders: the job's
 // settings as for raster jobs, the setup block once, then each label.
 bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
@@ -194,23 +227,13 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
     }
 
-    cups_page_header_t label{};
-    label.cupsWidth = static_cast<unsigned>(settings.widthDot);
-    label.cupsHeight = static_cast<unsigned>(settings.lengthDot);
-    label.cupsBitsPerPixel = label.cupsBitsPerColor = 1;
-    label.cupsBytesPerLine = (label.cupsWidth + 7) / 8;
-    PageMemory memory{};
-    if (settings.widthDot <= 0 || settings.lengthDot <= 0 || !pageMemoryFor(label, settings.rotation, &memory)) {
-        snprintf(message, sizeof(message), "The label of %d x %d dots cannot be printed", settings.widthDot,
-                 settings.lengthDot);
-        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
-    }
-    std::unique_ptr<uint8_t[], FreeBytes> page(static_cast<uint8_t*>(calloc(memory.pageBuffer, 1)));
+    const cups_page_header_t label = labelPageHeader(static_cast<uint32_t>(settings.widthDot),
+                                                     static_cast<uint32_t>(settings.lengthDot), 0);
+    size_t bytes = 0;
+    const ByteBuffer page = labelBuffer(job, settings, label, &bytes);
     if (!page) {
-        snprintf(message, sizeof(message), "Not enough memory for a label (%zu bytes)", memory.pageBuffer);
-        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
+        return false;
     }
-
     const int copies = options->copies < 1 ? 1 : options->copies;
     const LabelGeometry geometry{label.cupsWidth, label.cupsHeight, static_cast<uint32_t>(dpi),
                                  documentOrientation(job)};
@@ -232,36 +255,14 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     }
     log.flush();
 
-    LabelSink labels(job, out, sink, settings, copies, documentPageRange(job), page.get(), memory.pageBuffer);
+    LabelSink labels(job, out, sink, settings, copies, documentPageRange(job), page.get(), bytes);
     std::string reason;
-    bool rendered = false;
-    if (testLabel) {
-        char resolution[32], darkness[32], speed[32];
-        snprintf(resolution, sizeof(resolution), "%d dpi", dpi);
-        snprintf(darkness, sizeof(darkness), "%d", settings.darkness);
-        snprintf(speed, sizeof(speed), "%d ips", settings.printSpeed);
-        const TestLabelInfo info{data.make_and_model, resolution, darkness, speed};
-        rendered = renderTestLabel(geometry, info, matrix, labels, &reason);
-    } else {
-        const DocumentInput input{papplJobGetFilename(job), -1};
-        rendered = renderDocument(kind, input, geometry, matrix, labels, &reason,
-                                  contentOptimizeOf(options->print_content_optimize));
-    }
+    const bool rendered =
+        testLabel ? printTestLabel(geometry, data, settings, matrix, labels, &reason)
+                  : renderDocument(kind, DocumentInput{papplJobGetFilename(job), -1}, geometry, matrix, labels,
+                                   &reason, contentOptimizeOf(options->print_content_optimize));
     log.flush();
-    if (labels.failed()) {
-        return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, labels.message());
-    }
-    if (papplJobIsCanceled(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Cancelled after %u pages", labels.pages());
-        return true;
-    }
-    if (!rendered) {
-        snprintf(message, sizeof(message), "Cannot print page %u of the document: %s", labels.pages() + 1,
-                 reason.c_str());
-        return fail(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, message);
-    }
-    papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Job sent: %u pages, %ld labels", labels.pages(), labels.labels());
-    return true;
+    return finishDocument(job, labels, rendered, reason);
 }
 
 const char* mimeTypeOf(const unsigned char* header, size_t size, void*)
@@ -305,7 +306,7 @@ const char* writeTestLabelFile(pappl_printer_t* printer, char* buffer, size_t si
     if (fd < 0) {
         char text[128];
         papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: cannot create %s: %s", path,
-                        strerror_r(errno, text, sizeof(text)));
+                        systemErrorText(errno, text, sizeof(text)));
         return nullptr;
     }
     const char content[] = "%TVL-TEST-LABEL\n";

@@ -1,4 +1,5 @@
-// The core's two sinks on a PAPPL job: the printer's device and the job log.
+// The core's two sinks on a PAPPL job, the printer's device and the job
+// log, and the job's failure.
 #pragma once
 
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include "app/WriteWatch.h"
 #include "output/Band.h"
 #include "output/Sink.h"
+#include "output/SystemError.h"
 
 // Writes go through libpappl's device buffer; the first failure, of a write
 // or of the buffer's flush, is kept and reported at every later flush.
@@ -99,7 +101,7 @@ public:
             snprintf(text, size, "Unable to write to printer: printer not responding (no data taken for %d s)",
                      watch_.timeoutSeconds());
         } else {
-            snprintf(text, size, "Unable to write to printer: %s", strerror_r(error_, reason, sizeof(reason)));
+            snprintf(text, size, "Unable to write to printer: %s", systemErrorText(error_, reason, sizeof(reason)));
         }
     }
 
@@ -122,6 +124,21 @@ inline void describeJobPageError(const PageResult& result, unsigned page, const 
     } else {
         describePageError(result, static_cast<int>(page), text, size);
     }
+}
+
+// Fails the job: the reason goes to job-state-message and the log; false,
+// for the callback to return. A cancelled job keeps its own state and
+// reasons.
+inline bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
+{
+    if (papplJobIsCanceled(job)) {
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Canceled: %s", message);
+        return false;
+    }
+    papplJobSetMessage(job, "%s", message);
+    papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
+    return false;
 }
 
 // Whole lines to the job's log at debug level; no run lines.

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -13,17 +12,16 @@
 #include "app/Dither.h"
 #include "app/JobSettings.h"
 #include "app/PapplSinks.h"
+#include "output/Buffer.h"
+#include "output/Fd.h"
 #include "output/Band.h"
 #include "output/Setup.h"
+#include "output/SystemError.h"
 #include "settings/Capabilities.h"
 #include "settings/PageLimit.h"
 #include "settings/Units.h"
 
 namespace {
-
-struct FreeBytes {
-    void operator()(uint8_t* bytes) const { free(bytes); }
-};
 
 // Everything one raster job keeps between callbacks; nothing is shared
 // with other jobs.
@@ -39,7 +37,7 @@ struct RasterJob {
     cups_page_header_t label{};       // the page as the printer gets it
     // The label goes out a band at a time, as its lines come in: only one
     // band of dithered rows is held.
-    std::unique_ptr<uint8_t[], FreeBytes> band;
+    ByteBuffer band;
     size_t bandBytes = 0;
     BandedPage banded;
     uint32_t rowsFilled = 0;          // label rows dithered into bands so far
@@ -61,28 +59,6 @@ struct RasterJob {
 RasterJob* stateOf(pappl_job_t* job)
 {
     return static_cast<RasterJob*>(papplJobGetData(job));
-}
-
-// Fails the job: the reason goes to job-state-message and the log. A
-// cancelled job keeps its own state and reasons.
-bool fail(pappl_job_t* job, pappl_jreason_t reason, const char* message)
-{
-    if (papplJobIsCanceled(job)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Canceled: %s", message);
-        return false;
-    }
-    papplJobSetMessage(job, "%s", message);
-    papplJobSetReasons(job, reason, PAPPL_JREASON_NONE);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message);
-    return false;
-}
-
-// "<what>: <the system's text for error>" into `message`; strerror_r, as
-// jobs on several printers run at once.
-void describeSystemError(char* message, size_t size, const char* what, int error)
-{
-    char text[128];
-    snprintf(message, size, "%s: %s", what, strerror_r(error, text, sizeof(text)));
 }
 
 bool isSupportedResolution(unsigned dpi)
@@ -123,21 +99,16 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
 // Sizes the band buffer for the job's label.
 bool preparePage(RasterJob* state, char* message, size_t size)
 {
-    cups_page_header_t& label = state->label;
-    memset(&label, 0, sizeof(label));
-    label.cupsWidth = static_cast<unsigned>(state->settings.widthDot);
-    label.cupsHeight = static_cast<unsigned>(state->settings.lengthDot);
-    label.cupsBitsPerPixel = 1;
-    label.cupsBitsPerColor = 1;
-    label.cupsBytesPerLine = (label.cupsWidth + 7) / 8;
-    label.HWResolution[0] = label.HWResolution[1] = state->resolution;
+    state->label = labelPageHeader(static_cast<uint32_t>(state->settings.widthDot),
+                                   static_cast<uint32_t>(state->settings.lengthDot), state->resolution);
+    const cups_page_header_t& label = state->label;
     if (state->settings.widthDot <= 0 || state->settings.lengthDot <= 0) {
         snprintf(message, size, "The label of %d x %d dots cannot be printed", state->settings.widthDot,
                  state->settings.lengthDot);
         return false;
     }
     const size_t bandBytes = static_cast<size_t>(label.cupsBytesPerLine) * command::kMaxBandRows;
-    state->band.reset(static_cast<uint8_t*>(calloc(bandBytes, 1)));
+    state->band = allocateBytes(bandBytes, true);
     if (!state->band) {
         snprintf(message, size, "Not enough memory for a band of the label (%zu bytes)", bandBytes);
         return false;
@@ -146,14 +117,14 @@ bool preparePage(RasterJob* state, char* message, size_t size)
     return true;
 }
 
-// Sends the band of dithered rows held, `rows` of them, and clears it.
-bool sendHeldBand(pappl_job_t* job, RasterJob* state, uint32_t rows, unsigned page)
+// Sends the full band of dithered rows held, and clears it.
+bool sendHeldBand(pappl_job_t* job, RasterJob* state)
 {
-    const PageResult sent = sendBand(state->out, &state->banded, state->band.get(), rows);
+    const PageResult sent = sendBand(state->out, &state->banded, state->band.get(), command::kMaxBandRows);
     memset(state->band.get(), 0, state->bandBytes);
     if (!sent.printed()) {
         char message[256];
-        describeJobPageError(sent, page, state->sink, message, sizeof(message));
+        describeJobPageError(sent, state->page, state->sink, message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
     return true;
@@ -271,7 +242,7 @@ bool rasterWriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, uns
         ditherRow(line, width, y, state->matrix, bits);
     }
     ++state->rowsFilled;
-    if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state, command::kMaxBandRows, state->page)) {
+    if (inBand + 1 == command::kMaxBandRows && !sendHeldBand(job, state)) {
         state->stopped = true;  // nextRow stays: a later line would land past the band
         return false;
     }
@@ -295,14 +266,16 @@ bool rasterEndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsig
     }
     // The rest of the label: the rows held, and white below a shorter page.
     const uint32_t height = state->label.cupsHeight;
-    while (state->banded.nextRow < height) {
-        const uint32_t left = height - state->banded.nextRow;
-        const uint32_t rows = left < command::kMaxBandRows ? left : command::kMaxBandRows;
-        if (!sendHeldBand(job, state, rows, page)) {
-            return false;
-        }
-    }
-    const PageResult result = endBandedPage(state->out, state->copies);
+    const uint32_t heldFrom = state->banded.nextRow;
+    const PageResult result = sendRemainingBands(
+        state->out, &state->banded,
+        [state, heldFrom](uint32_t startRow) -> const uint8_t* {
+            if (startRow != heldFrom) {
+                memset(state->band.get(), 0, state->bandBytes);  // below the page's last line
+            }
+            return state->band.get();
+        },
+        state->copies);
     state->log.flush();
     if (!result.printed()) {
         describeJobPageError(result, page, state->sink, message, sizeof(message));
@@ -335,8 +308,8 @@ bool printNativeFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
         return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
     }
     const char* filename = papplJobGetFilename(job);
-    const int fd = filename ? open(filename, O_RDONLY | O_CLOEXEC) : -1;
-    if (fd < 0) {
+    const UniqueFd fd(filename ? open(filename, O_RDONLY | O_CLOEXEC) : -1);
+    if (!fd.valid()) {
         describeSystemError(message, sizeof(message), "Cannot open the document", errno);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }
@@ -345,12 +318,11 @@ bool printNativeFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     uint8_t buffer[16384];
     size_t total = 0;
     ssize_t got = 0;
-    while (sink.error() == 0 && (got = read(fd, buffer, sizeof(buffer))) > 0 && !papplJobIsCanceled(job)) {
+    while (sink.error() == 0 && (got = read(fd.get(), buffer, sizeof(buffer))) > 0 && !papplJobIsCanceled(job)) {
         sink.write(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
         total += static_cast<size_t>(got);
     }
     const int readError = got < 0 ? errno : 0;
-    close(fd);
     if (readError != 0) {
         describeSystemError(message, sizeof(message), "Cannot read the document", readError);
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);

@@ -18,6 +18,7 @@
 #include "filter/StdioSinks.h"
 #include "filter/TextPassThrough.h"
 #include "output/Band.h"
+#include "output/Fd.h"
 #include "output/Setup.h"
 #include "settings/LabelSize.h"
 #include "settings/Models.h"
@@ -38,21 +39,6 @@ void CancelJob(int /*signalNumber*/)
 }
 
 constexpr int kStdinFd = 0;
-
-// The job's input: standard input, or the file named by the last argument,
-// which is closed once when the job ends.
-struct InputFile {
-    int fd = kStdinFd;
-    InputFile() = default;
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    ~InputFile()
-    {
-        if (fd != kStdinFd) {
-            close(fd);
-        }
-    }
-};
 
 struct RasterCloser {
     void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
@@ -303,16 +289,16 @@ int runJob(int argc, char* argv[])
         return 1;
     }
 
-    InputFile input;
+    // The file named by the last argument, closed once when the job ends.
+    UniqueFd input;
     if (argc == 7) {
-        input.fd = open(argv[6], O_RDONLY);
-        if (input.fd == -1) {
+        input.reset(open(argv[6], O_RDONLY));
+        if (!input.valid()) {
             const int error = errno;
             logSystemError(out, driverText("Unable to open raster file - ").data(), error);
             char reason[128];
             schedulerLine(out, "ERROR: Unable to open file \"%s\": %s", argv[6],
                           systemReason(error, reason, sizeof reason));
-            input.fd = kStdinFd;
             log.flush();
             sleep(1);
             return 1;
@@ -344,7 +330,7 @@ int runJob(int argc, char* argv[])
     // which may keep us waiting.
     log.flush();
     if (argc == 7) {
-        return printNamedFile(out, argv[6], input.fd, &settings);
+        return printNamedFile(out, argv[6], input.get(), &settings);
     }
     return printRasterJob(out, &settings, [] { return cupsRasterOpen(kStdinFd, CUPS_RASTER_READ); });
 }

@@ -49,7 +49,7 @@ ByteBuffer turn(int32_t rotation, ByteBuffer page, cups_page_header_t* header)
     DiscardPrinter printer;
     DiscardLog log;
     Output out{printer, log, 8.0f};
-    if (convertRotation(out, rotation, std::span<uint8_t>(buffer.get(), memory.pageBuffer), header) != 0) {
+    if (!convertRotation(out, rotation, std::span<uint8_t>(buffer.get(), memory.pageBuffer), header).printed()) {
         abort();
     }
     return buffer;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
 #include <span>
 
 #include "output/Buffer.h"
@@ -21,14 +18,6 @@ inline void putLe16(uint8_t* p, uint32_t value)
 }
 
 constexpr auto kAllocationError = driverText("Memory Allocation Error\n");
-
-PageResult failed(PageError error, uint64_t detail = 0)
-{
-    PageResult result;
-    result.error = error;
-    result.detail = detail;
-    return result;
-}
 
 void writePrintCommand(Output& out, int32_t copies)
 {
@@ -62,6 +51,18 @@ std::array<uint8_t, command::kCompressedBandHeadSize> compressedBandHead(uint32_
     return head;
 }
 
+cups_page_header_t labelPageHeader(uint32_t width, uint32_t height, unsigned dpi)
+{
+    cups_page_header_t header{};
+    header.cupsWidth = width;
+    header.cupsHeight = height;
+    header.cupsBitsPerPixel = 1;
+    header.cupsBitsPerColor = 1;
+    header.cupsBytesPerLine = (width + 7) / 8;
+    header.HWResolution[0] = header.HWResolution[1] = dpi;
+    return header;
+}
+
 bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemory* memory)
 {
     size_t pixels = 0;
@@ -81,43 +82,11 @@ bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemor
     return true;
 }
 
-void describePageError(const PageResult& result, int pageNumber, char* text, size_t size)
-{
-    if (size == 0) {
-        return;
-    }
-    switch (result.error) {
-    case PageError::None:
-        snprintf(text, size, "Page %d printed", pageNumber);
-        break;
-    case PageError::TooLarge:
-        describeOversizedPage(result.page, static_cast<unsigned>(pageNumber), text, size);
-        break;
-    case PageError::NoMemory:
-        snprintf(text, size, "Not enough memory for page %d (%" PRIu64 " bytes)", pageNumber, result.detail);
-        break;
-    case PageError::ShortData:
-        snprintf(text, size, "Page %d ends early or cannot be read", pageNumber);
-        break;
-    case PageError::CannotTurn:
-        snprintf(text, size,
-                 "Page %d cannot be turned: only pages of 1 bit per pixel whose lines hold their whole width can",
-                 pageNumber);
-        break;
-    case PageError::PrinterWrite: {
-        char reason[128];
-        snprintf(text, size, "Unable to write to printer: %s",
-                 strerror_r(static_cast<int>(result.detail), reason, sizeof reason));
-        break;
-    }
-    }
-}
-
 PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint32_t bytesPerLine,
                            const Settings& settings)
 {
     if (settings.rotation == 1 || settings.rotation == 3) {
-        return failed(PageError::CannotTurn);  // a quarter turn needs the whole page: sendPage
+        return pageFailed(PageError::CannotTurn);  // a quarter turn needs the whole page: sendPage
     }
     writePrinter(out, command::kOrientationTop);
     if (settings.rotation == 2) {
@@ -144,7 +113,7 @@ PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t
             page->packedSize = page->packed ? worst : 0;
             if (!page->packed) {
                 logSystemError(out, kAllocationError.data(), errno);
-                return failed(PageError::NoMemory, worst);
+                return pageFailed(PageError::NoMemory, worst);
             }
         }
         driverLog(out.log, "printPage() comp : hieght = %d, p_height = %d, bytesPerLine = %d\n",
@@ -156,7 +125,7 @@ PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t
         out.printer.write(head);
         out.printer.write(std::span<const uint8_t>(page->packed.get(), page->packedLength));
         if (!out.printer.flush()) {
-            return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+            return pageFailed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
         }
     } else {
         const auto head = rawBandHead(startRow, bytesPerLine, rows);
@@ -166,7 +135,7 @@ PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t
         driverLog(out.log, "printPage() : start_height = %d\n", static_cast<int>(startRow));
         out.printer.write(std::span<const uint8_t>(band, bandBytes));
         if (!out.printer.flush()) {
-            return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+            return pageFailed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
         }
         logf(out, "TAVELIN Label Driver DEBUG MSG: printPage() : i = %d\n", static_cast<int>(bandBytes));
     }
@@ -180,7 +149,7 @@ PageResult endBandedPage(Output& out, int32_t copies)
     // The page is whole: it goes to the printer now, not with the next
     // page's first band.
     if (!out.printer.flush()) {
-        return failed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+        return pageFailed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
     }
     PageResult result;
     result.labels = command::labelsPrinted(copies);
@@ -198,21 +167,9 @@ PageResult sendRows(Output& out, const uint8_t* rows, const cups_page_header_t& 
     banded.rows = static_cast<int32_t>(header.cupsHeight);
     banded.bytesPerLine = header.cupsBytesPerLine;
     banded.compressed = settings.compressed == 1;
-    while (banded.rows - banded.nextRow > 0) {
-        const int64_t left = banded.rows - banded.nextRow;
-        const uint32_t count = left > command::kMaxBandRows ? command::kMaxBandRows : static_cast<uint32_t>(left);
-        const PageResult sent =
-            sendBand(out, &banded, rows + static_cast<size_t>(banded.nextRow) * banded.bytesPerLine, count);
-        if (!sent.printed()) {
-            return sent;
-        }
-    }
-    return endBandedPage(out, copies);
-}
-
-uint64_t turnScratchBytes(const cups_page_header_t& header)
-{
-    return uint64_t{header.cupsBytesPerLine} * 8 * turnedRowBytes(header.cupsHeight);
+    return sendRemainingBands(
+        out, &banded, [&](uint32_t startRow) { return rows + static_cast<size_t>(startRow) * banded.bytesPerLine; },
+        copies);
 }
 
 }  // namespace
@@ -220,11 +177,9 @@ uint64_t turnScratchBytes(const cups_page_header_t& header)
 PageResult sendPage(Output& out, std::span<uint8_t> page, cups_page_header_t* header, const Settings& settings,
                     int32_t copies)
 {
-    const bool quarterTurn = settings.rotation == 1 || settings.rotation == 3;
-    const bool turnable = canTurnPage(*header);
-    const uint64_t turnScratch = turnScratchBytes(*header);
-    if (convertRotation(out, settings.rotation, page, header) != 0) {
-        return quarterTurn && !turnable ? failed(PageError::CannotTurn) : failed(PageError::NoMemory, turnScratch);
+    const PageResult turned = convertRotation(out, settings.rotation, page, header);
+    if (!turned.printed()) {
+        return turned;
     }
     // After a quarter turn the header describes the turned page; its
     // orientation command is out, so the bands follow as for any page.
@@ -236,7 +191,7 @@ PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* hea
 {
     PageMemory memory{};
     if (!pageFitsLabel(rasterPageOf(*header)) || !pageMemoryFor(*header, settings.rotation, &memory)) {
-        PageResult refused = failed(PageError::TooLarge);
+        PageResult refused = pageFailed(PageError::TooLarge);
         refused.page = rasterPageOf(*header);
         return refused;
     }
@@ -244,20 +199,19 @@ PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* hea
     // be cleared.
     if (!reserveBytes(&buffers->pixels, memory.pixelBytes)) {
         logSystemError(out, kAllocationError.data(), errno);
-        return failed(PageError::NoMemory, memory.pixelBytes);
+        return pageFailed(PageError::NoMemory, memory.pixelBytes);
     }
     uint8_t* pixels = buffers->pixels.bytes.get();
     if (cupsRasterReadPixels(raster, pixels, static_cast<unsigned>(memory.pixelBytes)) == 0) {
-        return failed(PageError::ShortData);
+        return pageFailed(PageError::ShortData);
     }
     writeOrientation(out, settings.rotation);
     const uint8_t* rows = pixels;
     if (settings.rotation == 1 || settings.rotation == 3) {
         // Turned into the scratch, and sent from there.
-        const bool turnable = canTurnPage(*header);
-        const uint64_t turnScratch = turnScratchBytes(*header);
-        if (turnPageInto(out, settings.rotation, pixels, header, &buffers->turned, &rows) != 0) {
-            return turnable ? failed(PageError::NoMemory, turnScratch) : failed(PageError::CannotTurn);
+        const PageResult turned = turnPageInto(out, settings.rotation, pixels, header, &buffers->turned, &rows);
+        if (!turned.printed()) {
+            return turned;
         }
     }
     return sendRows(out, rows, *header, settings, copies);

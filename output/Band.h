@@ -11,41 +11,20 @@
 
 #include "output/Buffer.h"
 #include "output/Commands.h"
+#include "output/PageResult.h"
 #include "output/Sink.h"
 #include "settings/PageLimit.h"
 #include "settings/Settings.h"
-
-// Why a page did not print. The print command is written only for a page
-// that printed; blocks already sent stay sent.
-enum class PageError {
-    None,
-    TooLarge,      // larger than any label (settings/PageLimit.h); page: its sizes
-    NoMemory,      // detail: the bytes asked for
-    ShortData,     // the page's data ended early or could not be read
-    CannotTurn,    // a quarter turn of a page that is not 1 bit per pixel, or whose rows miss columns
-    PrinterWrite,  // detail: errno of the failed write; send nothing more
-};
-
-struct PageResult {
-    PageError error = PageError::None;
-    uint64_t detail = 0;
-    // Labels the print command makes of the page (1, or the copy count of
-    // 2 or more it carries); 0 when the page failed.
-    int32_t labels = 0;
-    RasterPage page{};  // the refused page's sizes, for TooLarge
-    bool printed() const { return error == PageError::None; }
-};
-
-// One line that says why page `pageNumber` failed, for a user to act on
-// ("Not enough memory for page 2 (2400000 bytes)"), without a line end.
-// Writes at most `size` bytes with the terminating zero.
-void describePageError(const PageResult& result, int pageNumber, char* text, size_t size);
 
 // Band block heads; 16-bit fields low byte first, values taken mod 65536.
 std::array<uint8_t, command::kRawBandHeadSize> rawBandHead(uint32_t startRow, uint32_t bytesPerLine,
                                                            uint32_t rows);
 std::array<uint8_t, command::kCompressedBandHeadSize> compressedBandHead(uint32_t startRow,
                                                                          uint32_t bytesPerLine, uint32_t rows);
+
+// The header of a 1-bit label page of `width` x `height` dots at `dpi`,
+// its rows whole bytes.
+cups_page_header_t labelPageHeader(uint32_t width, uint32_t height, unsigned dpi);
 
 // Memory a page needs, computed without wrapping around.
 struct PageMemory {
@@ -85,6 +64,23 @@ PageResult beginBandedPage(Output& out, BandedPage* page, uint32_t height, uint3
                            const Settings& settings);
 PageResult sendBand(Output& out, BandedPage* page, const uint8_t* band, uint32_t rows);
 PageResult endBandedPage(Output& out, int32_t copies);
+
+// The rest of a banded page: bands of up to 200 rows from page->nextRow to
+// the page's end, the bytes of each from bandAt(startRow), then the print
+// command with `copies` (endBandedPage).
+template <typename BandAt>
+PageResult sendRemainingBands(Output& out, BandedPage* page, BandAt bandAt, int32_t copies)
+{
+    while (page->rows - page->nextRow > 0) {
+        const int64_t left = page->rows - page->nextRow;
+        const uint32_t count = left > command::kMaxBandRows ? command::kMaxBandRows : static_cast<uint32_t>(left);
+        const PageResult sent = sendBand(out, page, bandAt(page->nextRow), count);
+        if (!sent.printed()) {
+            return sent;
+        }
+    }
+    return endBandedPage(out, copies);
+}
 
 // The memory of a job's pages: the pixels as read, and the quarter-turned
 // page. Kept from one page to the next; freed with the record.

@@ -309,26 +309,24 @@ void turnPage(const uint8_t* source, uint32_t height, size_t bytesPerLine, RowOf
 
 }  // namespace
 
-int rotate90Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
+void rotate90Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
 {
     // Turned row r is source column r read from the bottom up.
     const auto step = static_cast<ptrdiff_t>(turnedRowBytes(height));
     turnPage(source, height, bytesPerLine, [height](size_t k) { return height - 1 - k; }, turned, step);
-    return 0;
 }
 
-int rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
+void rotate270Degree(const uint8_t* source, uint8_t* turned, uint32_t height, uint32_t bytesPerLine)
 {
     // Turned row r is source column 8 * bytesPerLine - 1 - r read from the
     // top down: the turned rows run backwards from the last one.
     if (bytesPerLine == 0) {
-        return 0;  // no columns, no turned rows
+        return;  // no columns, no turned rows
     }
     const size_t rowBytes = turnedRowBytes(height);
     const size_t lastRow = static_cast<size_t>(bytesPerLine) * 8 - 1;
     turnPage(source, height, bytesPerLine, [](size_t k) { return k; }, turned + lastRow * rowBytes,
              -static_cast<ptrdiff_t>(rowBytes));
-    return 0;
 }
 
 TurnKernel turnKernel()
@@ -368,6 +366,12 @@ namespace {
 
 constexpr auto kAllocationError = driverText("Memory Allocation Error\n");
 
+// The scratch a quarter turn takes: a turned row for each bit column.
+uint64_t turnScratchBytes(const cups_page_header_t& header)
+{
+    return uint64_t{header.cupsBytesPerLine} * 8 * turnedRowBytes(header.cupsHeight);
+}
+
 bool canTurn(Output& out, const cups_page_header_t& header)
 {
     if (!canTurnPage(header)) {
@@ -400,48 +404,48 @@ const uint8_t* turnQuarter(int32_t rotation, const uint8_t* page, uint8_t* scrat
 
 }  // namespace
 
-int turnPageInto(Output& out, int32_t rotation, const uint8_t* page, cups_page_header_t* header,
-                 ReusedBuffer* scratch, const uint8_t** turned)
+PageResult turnPageInto(Output& out, int32_t rotation, const uint8_t* page, cups_page_header_t* header,
+                        ReusedBuffer* scratch, const uint8_t** turned)
 {
     if (!canTurn(out, *header)) {
-        return 1;
+        return pageFailed(PageError::CannotTurn);
     }
     size_t scratchSize = 0;
     if (!checkedMultiply(static_cast<size_t>(header->cupsBytesPerLine) * 8, turnedRowBytes(header->cupsHeight),
                          &scratchSize)) {
         errno = ENOMEM;
         logSystemError(out, kAllocationError.data(), errno);
-        return 1;
+        return pageFailed(PageError::NoMemory, turnScratchBytes(*header));
     }
     if (!reserveBytes(scratch, scratchSize)) {
         logSystemError(out, kAllocationError.data(), errno);
-        return 1;
+        return pageFailed(PageError::NoMemory, turnScratchBytes(*header));
     }
     *turned = turnQuarter(rotation, page, scratch->bytes.get(), header);
-    return 0;
+    return PageResult{};
 }
 
-int convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
+PageResult convertRotation(Output& out, int32_t rotation, std::span<uint8_t> page, cups_page_header_t* header)
 {
     writeOrientation(out, rotation);
     if (rotation != 1 && rotation != 3) {
-        return 0;
+        return PageResult{};
     }
     if (!canTurn(out, *header)) {
-        return 1;
+        return pageFailed(PageError::CannotTurn);
     }
     size_t turnedSize = 0;
     if (!checkedMultiply(header->cupsWidth, turnedRowBytes(header->cupsHeight), &turnedSize) ||
         turnedSize > page.size()) {
         errno = ENOMEM;
         logSystemError(out, kAllocationError.data(), errno);
-        return 1;
+        return pageFailed(PageError::NoMemory, turnScratchBytes(*header));
     }
     ReusedBuffer scratch;
     const uint8_t* turned = nullptr;
-    if (turnPageInto(out, rotation, page.data(), header, &scratch, &turned) != 0) {
-        return 1;
+    const PageResult result = turnPageInto(out, rotation, page.data(), header, &scratch, &turned);
+    if (result.printed()) {
+        std::memcpy(page.data(), turned, turnedSize);
     }
-    std::memcpy(page.data(), turned, turnedSize);
-    return 0;
+    return result;
 }

@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "output/Fd.h"
+#include "output/SystemError.h"
+
 bool checkImageSize(uint64_t width, uint64_t height, std::string* reason)
 {
     if (width == 0 || height == 0) {
@@ -87,32 +90,25 @@ int openInput(const DocumentInput& input, std::string* reason)
         return -1;
     }
     if (fd < 0) {
-        *reason = std::string("cannot open the document: ") + std::strerror(errno);
+        *reason = systemErrorReason("cannot open the document", errno);
     }
     return fd;
 }
 
-FdCloser::~FdCloser()
-{
-    if (fd >= 0) {
-        close(fd);
-    }
-}
-
-bool decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
-                 PageSink* stop, GrayImage* out, std::string* reason) noexcept
+PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
+                       PageSink* stop, GrayImage* out, std::string* reason) noexcept
 {
     try {
         if (!checkLabel(label, reason)) {
-            return false;
+            return unrendered();
         }
-        FdCloser fd{openInput(input, reason)};
-        if (fd.fd < 0) {
-            return false;
+        const UniqueFd fd(openInput(input, reason));
+        if (!fd.valid()) {
+            return unrendered();
         }
-        return decodeFd(fd.fd, label, stop, out, reason);
+        return decodeFd(fd.get(), label, stop, out, reason);
     } catch (...) {
         *reason = std::string(format) + ": out of memory";
-        return false;
+        return unrendered();
     }
 }

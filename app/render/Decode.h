@@ -22,9 +22,6 @@ struct DocumentInput {
 inline constexpr uint32_t kMaxImageSide = 65535;
 inline constexpr uint64_t kMaxImagePixels = 1000000000;
 
-// The reason a decode gives when the sink asked it to stop.
-inline constexpr const char* kStoppedReason = "stopped";
-
 // Refuses a size beyond the limits above (or zero) with a reason.
 bool checkImageSize(uint64_t width, uint64_t height, std::string* reason);
 
@@ -37,17 +34,18 @@ void cmykToGray(const uint8_t* samples, uint32_t count, bool inverted, uint8_t* 
 
 // Decodes a PNG (any color type and depth, interlaced or not) into *out at
 // the size reducedSize() gives for `label`. `stop` (may be null) is asked
-// now and then whether to give up. False with a reason on any failure.
-bool decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
-               std::string* reason) noexcept;
+// now and then whether to give up: Stopped. Unrendered with a reason on any
+// failure.
+PageResult decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
+                     std::string* reason) noexcept;
 
 // The same for JPEG (gray, YCbCr, RGB, CMYK, YCCK; baseline or progressive;
 // Huffman-coded: an arithmetic-coded file is refused, as a few bytes of it
 // can stand for any number of pixels).
 // Large images are first reduced by the decoder's own 1/2, 1/4, 1/8 scaling.
 // Every libjpeg warning counts as failure: they all mean damaged data.
-bool decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
-                std::string* reason) noexcept;
+PageResult decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
+                      std::string* reason) noexcept;
 
 // Opens `input` for reading: the path's file, or a duplicate of fd. -1 with
 // a reason on failure.
@@ -56,12 +54,7 @@ int openInput(const DocumentInput& input, std::string* reason);
 // One image decoder's entry, shared by PNG and JPEG: checks the label, opens
 // the input and hands its descriptor to `decodeFd`; an allocation failure
 // becomes "<format>: out of memory".
-using DecodeFd = bool (*)(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason);
-bool decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
-                 PageSink* stop, GrayImage* out, std::string* reason) noexcept;
-
-// Closes a descriptor on every path out.
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser();
-};
+using DecodeFd = PageResult (*)(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out,
+                                std::string* reason);
+PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
+                       PageSink* stop, GrayImage* out, std::string* reason) noexcept;

@@ -221,7 +221,7 @@ bool jpegRows(JpegState* st, uint8_t* gray, AreaReducer* reducer, PageSink* stop
     return true;
 }
 
-bool decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason)
+PageResult decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason)
 {
     JpegHandle h;
     h.state.fd = fd;
@@ -229,41 +229,44 @@ bool decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage*
     uint32_t imageHeight = 0;
     if (!jpegStart(&h.state, &imageWidth, &imageHeight)) {
         *reason = std::string("JPEG: ") + h.state.message;
-        return false;
+        return unrendered();
     }
     if (!checkImageSize(imageWidth, imageHeight, reason)) {
-        return false;
+        return unrendered();
     }
     uint32_t width = 0;
     uint32_t height = 0;
     reducedSize(label, imageWidth, imageHeight, &width, &height);
     if (!jpegScale(&h.state, width, height)) {
         *reason = std::string("JPEG: ") + h.state.message;
-        return false;
+        return unrendered();
     }
     const uint32_t decodedWidth = h.state.cinfo.output_width;
     const uint32_t decodedHeight = h.state.cinfo.output_height;
     AreaReducer reducer;
     if (!reducerInit(&reducer, decodedWidth, decodedHeight, std::min(width, decodedWidth),
                      std::min(height, decodedHeight), false, reason)) {
-        return false;
+        return unrendered();
     }
     ByteBuffer gray = allocateBytes(decodedWidth, false);
     if (!gray) {
         *reason = "JPEG: out of memory for a row";
-        return false;
+        return unrendered();
     }
     if (!jpegRows(&h.state, gray.get(), &reducer, stop)) {
-        *reason = h.state.stopped ? kStoppedReason : std::string("JPEG: ") + h.state.message;
-        return false;
+        if (h.state.stopped) {
+            return pageFailed(PageError::Stopped);
+        }
+        *reason = std::string("JPEG: ") + h.state.message;
+        return unrendered();
     }
     reducerFinish(&reducer, out);
-    return true;
+    return PageResult{};
 }
 
 }  // namespace
 
-bool decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
+PageResult decodeJpeg(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
                std::string* reason) noexcept
 {
     return decodeInput("JPEG", decodeJpegFd, input, label, stop, out, reason);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "output/PageResult.h"
+
 // One label: `length` rows of `bytesPerRow` = (width + 7) / 8 bytes, top row
 // first (as the first row of a raster page), most significant bit the
 // leftmost dot, 1 black, pad bits 0. `index` counts pages from 0.
@@ -29,3 +31,10 @@ public:
     // stops the work early (a cancelled job). The default never stops.
     virtual bool shouldStop() noexcept { return false; }
 };
+
+// A rendering step that failed, its reason set; the steps answer None when
+// done and Stopped when the sink stopped the document.
+inline PageResult unrendered()
+{
+    return pageFailed(PageError::Unrendered);
+}

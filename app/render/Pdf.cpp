@@ -11,6 +11,9 @@
 #include <poppler-page-renderer.h>
 #include <poppler-page.h>
 
+#include "output/Fd.h"
+#include "output/SystemError.h"
+
 namespace {
 
 // A page is rendered at most this fine, whatever its size (points so small
@@ -43,7 +46,7 @@ bool readAll(int fd, ByteBuffer* data, size_t* size, std::string* reason)
             continue;
         }
         if (n < 0) {
-            *reason = std::string("cannot read the PDF: ") + std::strerror(errno);
+            *reason = systemErrorReason("cannot read the PDF", errno);
             return false;
         }
         if (n == 0) {
@@ -105,7 +108,7 @@ bool renderPage(const poppler::document& doc, int index, const LabelGeometry& la
     return true;
 }
 
-bool renderPdfDocument(const DocumentInput& input, PageWriter* writer, std::string* reason)
+PageResult renderPdfDocument(const DocumentInput& input, PageWriter* writer, std::string* reason)
 {
     ByteBuffer data;
     size_t size = 0;
@@ -113,59 +116,55 @@ bool renderPdfDocument(const DocumentInput& input, PageWriter* writer, std::stri
     if (input.path != nullptr) {
         doc.reset(poppler::document::load_from_file(input.path));
     } else {
-        FdCloser fd{openInput(input, reason)};
-        if (fd.fd < 0 || !readAll(fd.fd, &data, &size, reason)) {
-            return false;
+        const UniqueFd fd(openInput(input, reason));
+        if (!fd.valid() || !readAll(fd.get(), &data, &size, reason)) {
+            return unrendered();
         }
         if (size > static_cast<size_t>(INT32_MAX)) {
             *reason = "PDF too large";
-            return false;
+            return unrendered();
         }
         doc.reset(poppler::document::load_from_raw_data(reinterpret_cast<const char*>(data.get()),
                                                         static_cast<int>(size)));
     }
     if (!doc) {
         *reason = "not a PDF file, or a damaged one";
-        return false;
+        return unrendered();
     }
     if (doc->is_locked()) {
         *reason = "PDF is locked with a password";
-        return false;
+        return unrendered();
     }
     const int pages = doc->pages();
     if (pages <= 0) {
         *reason = "PDF has no pages";
-        return false;
+        return unrendered();
     }
     for (int i = 0; i < pages; ++i) {
         if (writer->sink->shouldStop()) {
-            return true;
+            return pageFailed(PageError::Stopped);
         }
         GrayImage rendered;
         Turn turn = Turn::None;
         if (!renderPage(*doc, i, writer->label, &rendered, &turn, reason)) {
-            return false;
+            return unrendered();
         }
-        switch (writeImage(writer, rendered, turn, reason)) {
-        case PageResult::Next:
-            break;
-        case PageResult::Stopped:
-            return true;
-        case PageResult::Failed:
-            return false;
+        const PageResult written = writeImage(writer, rendered, turn, reason);
+        if (!written.printed()) {
+            return written;
         }
     }
-    return true;
+    return PageResult{};
 }
 
 }  // namespace
 
-bool renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
+PageResult renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
 {
     try {
         return renderPdfDocument(input, writer, reason);
     } catch (...) {
         *reason = "PDF: out of memory";
-        return false;
+        return unrendered();
     }
 }

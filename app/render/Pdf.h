@@ -13,7 +13,7 @@ inline constexpr size_t kMaxPdfBytes = size_t{1} << 30;
 // (turned as the label's orientation asks; 0 turns landscape pages onto
 // portrait labels), then places, dithers and hands it on. Rendering is
 // without anti-aliasing, so that bars and text edges stay sharp for a
-// printer that has only black and white. Stops when the sink says so.
-// False with a reason when the file is not a PDF, is locked by a password,
-// has no pages, or a page cannot be rendered.
-bool renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept;
+// printer that has only black and white. Stopped when the sink says so.
+// Unrendered with a reason when the file is not a PDF, is locked by a
+// password, has no pages, or a page cannot be rendered.
+PageResult renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept;

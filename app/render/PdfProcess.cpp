@@ -12,6 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "output/Fd.h"
+#include "output/SystemError.h"
+
 extern char** environ;
 
 namespace {
@@ -20,20 +23,6 @@ bool executable(const std::string& path)
 {
     return access(path.c_str(), X_OK) == 0;
 }
-
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd()
-    {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-};
 
 // The helper, killed and reaped whatever way the job leaves it.
 struct Child {
@@ -61,37 +50,36 @@ struct Child {
     }
 };
 
-enum class Read { Done, Eof, Stop, Error };
-
-// Reads exactly `size` bytes, asking the sink every 200 ms whether to stop.
-Read readExactly(int fd, uint8_t* data, size_t size, PageSink* sink)
+// Reads exactly `size` bytes, asking the sink every 200 ms whether to stop:
+// None when read, Stopped, or ShortData when the output ends or fails.
+PageResult readExactly(int fd, uint8_t* data, size_t size, PageSink* sink)
 {
     while (size != 0) {
         pollfd p{fd, POLLIN, 0};
         const int ready = poll(&p, 1, 200);
         if (ready < 0 && errno != EINTR) {
-            return Read::Error;
+            return pageFailed(PageError::ShortData);
         }
         if (sink->shouldStop()) {
-            return Read::Stop;
+            return pageFailed(PageError::Stopped);
         }
         if (ready <= 0) {
             continue;
         }
         const ssize_t n = read(fd, data, size);
         if (n == 0) {
-            return Read::Eof;
+            return pageFailed(PageError::ShortData);
         }
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) {
                 continue;
             }
-            return Read::Error;
+            return pageFailed(PageError::ShortData);
         }
         data += n;
         size -= static_cast<size_t>(n);
     }
-    return Read::Done;
+    return PageResult{};
 }
 
 std::string matrixArgument(const DitherMatrix* matrix, bool diffuse)
@@ -114,83 +102,82 @@ std::string matrixArgument(const DitherMatrix* matrix, bool diffuse)
     return hex;
 }
 
-bool runHelper(const DocumentInput& input, PageWriter* writer, std::string* reason)
+// Starts the helper on the job's document and label, its standard output
+// on `output`. False with a reason when it cannot be started.
+bool spawnHelper(const std::string& helper, const DocumentInput& input, const PageWriter& writer, int output,
+                 Child* child, std::string* reason)
 {
-    const std::string helper = pdfRendererPath();
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        *reason = std::string("cannot start the PDF renderer: ") + std::strerror(errno);
-        return false;
-    }
-    Fd readEnd(out[0]);
-    Fd writeEnd(out[1]);
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
     if (input.path == nullptr) {
         posix_spawn_file_actions_adddup2(&actions, input.fd, 0);
     }
-    const LabelGeometry& g = writer->label;
+    const LabelGeometry& g = writer.label;
     const std::string args[] = {helper,
                                 input.path != nullptr ? input.path : "-",
                                 std::to_string(g.widthDots),
                                 std::to_string(g.lengthDots),
                                 std::to_string(g.dpi),
                                 std::to_string(g.orientation),
-                                matrixArgument(writer->matrix, writer->diffuse)};
+                                matrixArgument(writer.matrix, writer.diffuse)};
     char* argv[8];
     for (size_t i = 0; i < 7; ++i) {
         argv[i] = const_cast<char*>(args[i].c_str());
     }
     argv[7] = nullptr;
-    Child child;
-    const int spawned = posix_spawn(&child.pid, helper.c_str(), &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&child->pid, helper.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        child.pid = -1;
-        *reason = "cannot start the PDF renderer " + helper + ": " + std::strerror(spawned);
+        child->pid = -1;
+        *reason = systemErrorReason("cannot start the PDF renderer " + helper, spawned);
         return false;
     }
-    close(writeEnd.fd);
-    writeEnd.fd = -1;
+    return true;
+}
 
+// The rest of an 'F' frame: why the document failed.
+PageResult readFailure(int fd, PageSink* sink, std::string* reason)
+{
+    uint8_t size[4];
+    if (!readExactly(fd, size, sizeof size, sink).printed()) {
+        return pageFailed(PageError::ShortData);
+    }
+    std::string why(std::min<uint32_t>(pdf_frame::getLe32(size), 1024), '\0');
+    if (!readExactly(fd, reinterpret_cast<uint8_t*>(why.data()), why.size(), sink).printed()) {
+        return pageFailed(PageError::ShortData);
+    }
+    *reason = why;
+    return unrendered();
+}
+
+// The helper's frames (see PdfProcess.h), each label handed to the sink:
+// None when the document is done, Stopped when the sink stops it,
+// Unrendered with a reason, ShortData when the frames end early.
+PageResult readFrames(int fd, PageWriter* writer, std::string* reason)
+{
+    const LabelGeometry& g = writer->label;
     const size_t labelBytes = writer->bytesPerRow * g.lengthDots;
     for (;;) {
         uint8_t head[9];
-        Read r = readExactly(readEnd.fd, head, 1, writer->sink);
-        if (r == Read::Stop) {
-            return true;  // cancelled: the child is killed on the way out
-        }
-        if (r != Read::Done) {
-            break;
+        const PageResult kind = readExactly(fd, head, 1, writer->sink);
+        if (!kind.printed()) {
+            return kind;  // Stopped: the child is killed on the way out
         }
         if (head[0] == pdf_frame::kDone) {
-            return true;
+            return PageResult{};
         }
         if (head[0] == pdf_frame::kFailed) {
-            if (readExactly(readEnd.fd, head + 1, 4, writer->sink) != Read::Done) {
-                break;
-            }
-            std::string why(std::min<uint32_t>(pdf_frame::getLe32(head + 1), 1024), '\0');
-            if (readExactly(readEnd.fd, reinterpret_cast<uint8_t*>(why.data()), why.size(), writer->sink) !=
-                Read::Done) {
-                break;
-            }
-            *reason = why;
-            return false;
+            return readFailure(fd, writer->sink, reason);
         }
-        if (head[0] != pdf_frame::kPage || readExactly(readEnd.fd, head + 1, 8, writer->sink) != Read::Done ||
+        if (head[0] != pdf_frame::kPage || !readExactly(fd, head + 1, 8, writer->sink).printed() ||
             pdf_frame::getLe32(head + 1) != g.widthDots || pdf_frame::getLe32(head + 5) != g.lengthDots) {
             *reason = "the PDF renderer sent something else than a label";
-            return false;
+            return unrendered();
         }
-        r = readExactly(readEnd.fd, writer->bits.get(), labelBytes, writer->sink);
-        if (r == Read::Stop) {
-            return true;
-        }
-        if (r != Read::Done) {
-            break;
+        const PageResult bits = readExactly(fd, writer->bits.get(), labelBytes, writer->sink);
+        if (!bits.printed()) {
+            return bits;
         }
         PageBitmap page;
         page.index = writer->pages++;
@@ -199,13 +186,14 @@ bool runHelper(const DocumentInput& input, PageWriter* writer, std::string* reas
         page.bytesPerRow = writer->bytesPerRow;
         page.bits = std::span<const uint8_t>(writer->bits.get(), labelBytes);
         if (!writer->sink->takePage(page)) {
-            return true;  // the sink stopped the document
+            return pageFailed(PageError::Stopped);  // the sink stopped the document
         }
     }
-    // The helper ended without saying how: it crashed or was killed.
-    close(readEnd.fd);
-    readEnd.fd = -1;
-    const int status = child.wait();
+}
+
+// Why a helper that ended without saying so ended: it crashed or was killed.
+std::string helperEndReason(int status)
+{
     char text[128];
     if (WIFSIGNALED(status)) {
         snprintf(text, sizeof text, "the PDF renderer ended on signal %d (%s)", WTERMSIG(status),
@@ -214,8 +202,30 @@ bool runHelper(const DocumentInput& input, PageWriter* writer, std::string* reas
         snprintf(text, sizeof text, "the PDF renderer ended early (status %d)",
                  WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     }
-    *reason = text;
-    return false;
+    return text;
+}
+
+PageResult runHelper(const DocumentInput& input, PageWriter* writer, std::string* reason)
+{
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        *reason = systemErrorReason("cannot start the PDF renderer", errno);
+        return unrendered();
+    }
+    UniqueFd readEnd(out[0]);
+    UniqueFd writeEnd(out[1]);
+    Child child;
+    if (!spawnHelper(pdfRendererPath(), input, *writer, writeEnd.get(), &child, reason)) {
+        return unrendered();
+    }
+    writeEnd.reset();
+    const PageResult result = readFrames(readEnd.get(), writer, reason);
+    if (result.error != PageError::ShortData) {
+        return result;
+    }
+    readEnd.reset();
+    *reason = helperEndReason(child.wait());
+    return unrendered();
 }
 
 }  // namespace
@@ -240,12 +250,12 @@ std::string pdfRendererPath()
     return dir + "/../libexec/tavelin-printer-app/" + kPdfRendererName;
 }
 
-bool renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
+PageResult renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
 {
     try {
         return runHelper(input, writer, reason);
     } catch (...) {
         *reason = "PDF: out of memory";
-        return false;
+        return unrendered();
     }
 }

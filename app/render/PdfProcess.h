@@ -26,9 +26,9 @@ inline constexpr char kPdfRendererName[] = "tavelin-pdf-render";
 std::string pdfRendererPath();
 
 // Renders the PDF through the helper and hands its labels to writer->sink,
-// as renderPdf does in-process. Kills the helper when the sink stops the
-// document or asks to stop.
-bool renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept;
+// as renderPdf does in-process, with its results. Kills the helper when the
+// sink stops the document or asks to stop.
+PageResult renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept;
 
 // Frame heads, shared by both ends.
 namespace pdf_frame {

@@ -108,8 +108,7 @@ int main(int argc, char* argv[])
     std::string reason;
     const bool set = pageWriterInit(&writer, label, biLevel ? nullptr : &matrix, &sink, &reason);
     writer.diffuse = diffuse;
-    if (!set ||
-        !renderPdf(input, &writer, &reason)) {
+    if (!set || !renderPdf(input, &writer, &reason).finished()) {
         return failWith(reason);
     }
     const uint8_t done = pdf_frame::kDone;

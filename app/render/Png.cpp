@@ -141,7 +141,7 @@ bool pngRows(PngState* st, uint8_t* row, uint8_t* gray, AreaReducer* reducer, Pa
     return true;
 }
 
-bool decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason)
+PageResult decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* out, std::string* reason)
 {
     PngHandle h;
     h.state.fd = fd;
@@ -151,14 +151,14 @@ bool decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* 
     }
     if (h.state.png == nullptr || h.state.info == nullptr) {
         *reason = "PNG: cannot set up the decoder";
-        return false;
+        return unrendered();
     }
     if (!pngStart(&h.state)) {
         *reason = std::string("PNG: ") + h.state.message;
-        return false;
+        return unrendered();
     }
     if (!checkImageSize(h.state.width, h.state.height, reason)) {
-        return false;
+        return unrendered();
     }
     uint32_t width = 0;
     uint32_t height = 0;
@@ -166,25 +166,28 @@ bool decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayImage* 
     AreaReducer reducer;
     if (!reducerInit(&reducer, h.state.width, h.state.height, width, height, h.state.interlace != PNG_INTERLACE_NONE,
                      reason)) {
-        return false;
+        return unrendered();
     }
     ByteBuffer row = allocateBytes(h.state.rowBytes, false);
     ByteBuffer gray = allocateBytes(h.state.width, false);
     if (!row || !gray) {
         *reason = "PNG: out of memory for a row";
-        return false;
+        return unrendered();
     }
     if (!pngRows(&h.state, row.get(), gray.get(), &reducer, stop)) {
-        *reason = h.state.stopped ? kStoppedReason : std::string("PNG: ") + h.state.message;
-        return false;
+        if (h.state.stopped) {
+            return pageFailed(PageError::Stopped);
+        }
+        *reason = std::string("PNG: ") + h.state.message;
+        return unrendered();
     }
     reducerFinish(&reducer, out);
-    return true;
+    return PageResult{};
 }
 
 }  // namespace
 
-bool decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
+PageResult decodePng(const DocumentInput& input, const LabelGeometry& label, PageSink* stop, GrayImage* out,
                std::string* reason) noexcept
 {
     return decodeInput("PNG", decodePngFd, input, label, stop, out, reason);

@@ -24,20 +24,20 @@ bool documentKindForMime(const char* mimeType, DocumentKind* kind)
 
 namespace {
 
-bool renderImage(DocumentKind kind, const DocumentInput& input, PageWriter* writer, std::string* reason)
+PageResult renderImage(DocumentKind kind, const DocumentInput& input, PageWriter* writer, std::string* reason)
 {
     GrayImage image;
-    const bool decoded = kind == DocumentKind::Png ? decodePng(input, writer->label, writer->sink, &image, reason)
-                                                   : decodeJpeg(input, writer->label, writer->sink, &image, reason);
-    if (!decoded) {
-        // A stop asked for by the sink is not a failure of the document.
-        return *reason == kStoppedReason;
+    const PageResult decoded = kind == DocumentKind::Png
+                                   ? decodePng(input, writer->label, writer->sink, &image, reason)
+                                   : decodeJpeg(input, writer->label, writer->sink, &image, reason);
+    if (!decoded.printed()) {
+        return decoded;
     }
     writer->diffuse = imageDiffuses(writer->content, kind, image);
     // The turn is chosen on the reduced image, whose aspect is the image's.
     const Turn turn = resolveTurn(writer->label.orientation, image.width, image.height, writer->label.widthDots,
                                   writer->label.lengthDots);
-    return writeImage(writer, image, turn, reason) != PageResult::Failed;
+    return writeImage(writer, image, turn, reason);
 }
 
 }  // namespace
@@ -68,9 +68,10 @@ bool renderDocument(DocumentKind kind, const DocumentInput& input, const LabelGe
         if (kind == DocumentKind::Pdf) {
             // A PDF is a photo only when the job says so.
             writer.diffuse = content == ContentOptimize::Photo;
-            return renderPdfInHelper(input, &writer, reason);
+            return renderPdfInHelper(input, &writer, reason).finished();
         }
-        return renderImage(kind, input, &writer, reason);
+        // A stop asked for by the sink is not a failure of the document.
+        return renderImage(kind, input, &writer, reason).finished();
     } catch (...) {
         *reason = "out of memory";
         return false;
@@ -86,7 +87,7 @@ bool renderTestLabel(const LabelGeometry& label, const TestLabelInfo& info, cons
         if (!pageWriterInit(&writer, label, matrix, &sink, reason) || !drawTestLabel(label, info, &gray, reason)) {
             return false;
         }
-        return writeLabel(&writer, gray, reason) != PageResult::Failed;
+        return writeLabel(&writer, gray, reason).finished();
     } catch (...) {
         *reason = "out of memory";
         return false;

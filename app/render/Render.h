@@ -5,8 +5,9 @@
 // each label through the core, and ends the job with the reason on failure.
 //
 // Every call is self-contained (no process-wide state of its own), so jobs
-// on different threads may render at once. poppler keeps its own global
-// settings, set up once by poppler-cpp.
+// on different threads may render at once. A PDF is rendered by a helper
+// program of its own, one per job (PdfProcess.h): poppler never loads into
+// the server.
 #pragma once
 
 #include <string>

@@ -41,7 +41,7 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
 {
     if (labelGray.width != w->label.widthDots || labelGray.height != w->label.lengthDots) {
         *reason = "page does not match the label size";
-        return PageResult::Failed;
+        return unrendered();
     }
     int32_t* errors = nullptr;
     if (w->diffuse) {
@@ -50,7 +50,7 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
         }
         if (!w->errors) {
             *reason = "out of memory for the label's error row";
-            return PageResult::Failed;
+            return unrendered();
         }
         errors = reinterpret_cast<int32_t*>(w->errors.get());
     }
@@ -62,14 +62,14 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
     page.bytesPerRow = w->bytesPerRow;
     page.bits = std::span<const uint8_t>(w->bits.get(), w->bytesPerRow * w->label.lengthDots);
     ++w->pages;
-    return w->sink->takePage(page) ? PageResult::Next : PageResult::Stopped;
+    return w->sink->takePage(page) ? PageResult{} : pageFailed(PageError::Stopped);
 }
 
 PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::string* reason)
 {
     GrayImage labelGray;
     if (!placeImage(image, w->label, turn, &labelGray, reason)) {
-        return PageResult::Failed;
+        return unrendered();
     }
     return writeLabel(w, labelGray, reason);
 }

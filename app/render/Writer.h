@@ -23,12 +23,11 @@ struct PageWriter {
     ByteBuffer errors;        // int32_t * (widthDots + 2), when diffusing
 };
 
-enum class PageResult { Next, Stopped, Failed };
-
 bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatrix* matrix, PageSink* sink,
                     std::string* reason);
 
-// Dithers a label-sized gray page and hands it on.
+// Dithers a label-sized gray page and hands it on: None when the sink takes
+// it and wants more, Stopped when it wants no more, Unrendered with a reason.
 PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* reason);
 
 // Places `image` (turned by `turn`) on the label, then as writeLabel.

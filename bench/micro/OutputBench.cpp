@@ -99,7 +99,7 @@ void BM_RLECompressionLogged(benchmark::State& state)
 }
 BENCHMARK(BM_RLECompressionLogged);
 
-template <int (*Turn)(const uint8_t*, uint8_t*, uint32_t, uint32_t)>
+template <void (*Turn)(const uint8_t*, uint8_t*, uint32_t, uint32_t)>
 void BM_Turn(benchmark::State& state)
 {
     const std::vector<uint8_t>& page = label();
@@ -116,7 +116,7 @@ BENCHMARK(BM_Turn<rotate90Degree>)->Name("BM_Rotate90");
 BENCHMARK(BM_Turn<rotate270Degree>)->Name("BM_Rotate270");
 
 // The same with the portable kernel, for processors without AVX2.
-template <int (*Turn)(const uint8_t*, uint8_t*, uint32_t, uint32_t)>
+template <void (*Turn)(const uint8_t*, uint8_t*, uint32_t, uint32_t)>
 void BM_TurnPortable(benchmark::State& state)
 {
     const TurnKernel best = turnKernel();

@@ -88,7 +88,8 @@ TEST(SizeOverflowFault, TurnOfAnImpossiblePageIsRefused)
         uint8_t page[16] = {};
         StringOutput o;
         errno = 0;
-        EXPECT_EQ(convertRotation(o.out, rotation, std::span<uint8_t>(page, sizeof page), &h), 1);
+        EXPECT_EQ(convertRotation(o.out, rotation, std::span<uint8_t>(page, sizeof page), &h).error,
+                  PageError::NoMemory);
         // The reason is ENOMEM although no allocation was tried.
         EXPECT_EQ(o.log.text, kLog + "Memory Allocation Error\n: Cannot allocate memory\n");
         EXPECT_EQ(o.printer.bytes, "SOT\r\n");

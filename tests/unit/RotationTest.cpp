@@ -68,7 +68,7 @@ cups_page_header_t header1Bit(uint32_t width, uint32_t height, uint32_t bytesPer
 }
 
 struct Turned {
-    int result = -1;
+    PageError result = PageError::Stopped;  // not yet turned
     std::string commands;   // what went to the printer
     std::string log;
     Bytes page;             // the page buffer afterwards
@@ -86,7 +86,7 @@ Turned turn(const Bytes& source, cups_page_header_t header, int rotation)
     t.page.resize(std::max(pageBytes, turnedBytes), 0);
     t.header = header;
     StringOutput o;
-    t.result = convertRotation(o.out, rotation, t.page, &t.header);
+    t.result = convertRotation(o.out, rotation, t.page, &t.header).error;
     t.commands = o.printer.bytes;
     t.log = o.log.text;
     return t;
@@ -107,7 +107,7 @@ TEST(Rotation, WorkedExample)
     };
     for (const Case& c : {Case{1, "30 A0 50"}, Case{3, "A0 50 C0"}}) {
         const Turned t = turn(page, header1Bit(3, 4, 1), c.rotation);
-        EXPECT_EQ(t.result, 0);
+        EXPECT_EQ(t.result, PageError::None);
         EXPECT_EQ(t.commands, "SOT\r\n");
         EXPECT_EQ(t.header.cupsWidth, 4u);
         EXPECT_EQ(t.header.cupsHeight, 3u);
@@ -121,9 +121,9 @@ TEST(Rotation, WorkedExampleTranspositionRows)
 {
     const Bytes page = {0xA0, 0xC0, 0x20, 0x40};
     Bytes scratch(8, 0xEE);
-    ASSERT_EQ(rotate90Degree(page.data(), scratch.data(), 4, 1), 0);
+    rotate90Degree(page.data(), scratch.data(), 4, 1);
     EXPECT_EQ(hexBytes(std::string(scratch.begin(), scratch.end())), "30 A0 50 00 00 00 00 00");
-    ASSERT_EQ(rotate270Degree(page.data(), scratch.data(), 4, 1), 0);
+    rotate270Degree(page.data(), scratch.data(), 4, 1);
     // Five rows of padding come first; the turned page is the last three.
     EXPECT_EQ(hexBytes(std::string(scratch.begin(), scratch.end())), "00 00 00 00 00 A0 50 C0");
 }
@@ -138,7 +138,7 @@ TEST(Rotation, HalfTurnAndOtherCodesLeaveThePage)
     const Case cases[] = {{0, "SOT\r\n"}, {2, "SOT\r\nSOB\r\n"}, {7, "SOT\r\n"}, {-1, "SOT\r\n"}, {4, "SOT\r\n"}};
     for (const Case& c : cases) {
         const Turned t = turn(page, header1Bit(3, 4, 1), c.rotation);
-        EXPECT_EQ(t.result, 0) << c.rotation;
+        EXPECT_EQ(t.result, PageError::None) << c.rotation;
         EXPECT_EQ(t.commands, c.commands) << c.rotation;
         EXPECT_EQ(t.header.cupsWidth, 3u);
         EXPECT_EQ(t.header.cupsHeight, 4u);
@@ -166,7 +166,7 @@ TEST(Rotation, Page812PixelsWideDropsItsFourPaddingColumns)
     const size_t rowBytes = turnedRowBytesFor(height);
 
     const Turned cw = turn(page, header1Bit(width, height, bytesPerLine), 1);
-    ASSERT_EQ(cw.result, 0);
+    ASSERT_EQ(cw.result, PageError::None);
     EXPECT_EQ(cw.header.cupsHeight, 812u);
     EXPECT_EQ(cw.header.cupsWidth, 21u);
     EXPECT_EQ(cw.header.cupsBytesPerLine, 3u);
@@ -174,7 +174,7 @@ TEST(Rotation, Page812PixelsWideDropsItsFourPaddingColumns)
     EXPECT_EQ(firstBytes(cw.page, 812 * rowBytes), referenceTurn(page, width, height, bytesPerLine, 1));
 
     const Turned ccw = turn(page, header1Bit(width, height, bytesPerLine), 3);
-    ASSERT_EQ(ccw.result, 0);
+    ASSERT_EQ(ccw.result, PageError::None);
     EXPECT_EQ(ccw.header.cupsHeight, 812u);
     EXPECT_EQ(firstBytes(ccw.page, 812 * rowBytes),
               Bytes(scratch270.begin() + 4 * static_cast<long>(rowBytes), scratch270.end()))
@@ -187,7 +187,7 @@ TEST(Rotation, ThirteenRowsGiveTwoByteRowsWithThreeZeroPadBits)
     const Bytes black(13 * 2, 0xFF);  // 16 x 13, all set
     for (int rotation : {1, 3}) {
         const Turned t = turn(black, header1Bit(16, 13, 2), rotation);
-        ASSERT_EQ(t.result, 0);
+        ASSERT_EQ(t.result, PageError::None);
         EXPECT_EQ(t.header.cupsWidth, 13u);
         EXPECT_EQ(t.header.cupsHeight, 16u);
         EXPECT_EQ(t.header.cupsBytesPerLine, 2u);
@@ -205,7 +205,7 @@ TEST(Rotation, NoPaddingKeepsEveryTranspositionRow)
     const Bytes page = randomBytes(random, height * bytesPerLine);
     for (int rotation : {1, 3}) {
         const Turned t = turn(page, header1Bit(width, height, bytesPerLine), rotation);
-        ASSERT_EQ(t.result, 0);
+        ASSERT_EQ(t.result, PageError::None);
         EXPECT_EQ(t.header.cupsHeight, 24u);
         EXPECT_EQ(firstBytes(t.page, 24 * 2), referenceTransposition(page, height, bytesPerLine, rotation == 1))
             << "rotation " << rotation;
@@ -240,9 +240,11 @@ TEST(Rotation, FastTurnMatchesPerBitTurn)
             for (bool clockwise : {true, false}) {
                 Bytes scratch(scratchBytes + 8, 0xEE);  // guard bytes behind
                 const Bytes before = page;
-                const int r = clockwise ? rotate90Degree(page.data(), scratch.data(), s.height, s.bytesPerLine)
-                                        : rotate270Degree(page.data(), scratch.data(), s.height, s.bytesPerLine);
-                EXPECT_EQ(r, 0);
+                if (clockwise) {
+                    rotate90Degree(page.data(), scratch.data(), s.height, s.bytesPerLine);
+                } else {
+                    rotate270Degree(page.data(), scratch.data(), s.height, s.bytesPerLine);
+                }
                 EXPECT_EQ(page, before) << "the source stays as it was";
                 EXPECT_EQ(firstBytes(scratch, scratchBytes),
                           referenceTransposition(page, s.height, s.bytesPerLine, clockwise))
@@ -266,13 +268,13 @@ TEST(Rotation, ClockwiseThenCounterClockwiseGivesThePageBack)
         clearPadding(page, width, height, bytesPerLine);
 
         const Turned once = turn(page, header1Bit(width, height, bytesPerLine), 1);
-        ASSERT_EQ(once.result, 0);
+        ASSERT_EQ(once.result, PageError::None);
         EXPECT_EQ(firstBytes(once.page, width * turnedRowBytesFor(height)),
                   referenceTurn(page, width, height, bytesPerLine, 1))
             << width << "x" << height;
         const size_t turnedBytes = static_cast<size_t>(once.header.cupsHeight) * once.header.cupsBytesPerLine;
         const Turned back = turn(firstBytes(once.page, turnedBytes), once.header, 3);
-        ASSERT_EQ(back.result, 0);
+        ASSERT_EQ(back.result, PageError::None);
         EXPECT_EQ(back.header.cupsWidth, width);
         EXPECT_EQ(back.header.cupsHeight, height);
         EXPECT_EQ(back.header.cupsBytesPerLine, bytesPerLine);
@@ -300,7 +302,7 @@ TEST(Rotation, PagesTheBitTurnCannotServe)
             EXPECT_EQ(linesOf(t.log),
                       std::vector<std::string>{"TAVELIN Label Driver DEBUG MSG : ERROR: Cannot rotate this page"})
                 << c.name;
-            EXPECT_EQ(t.result, 1) << c.name;
+            EXPECT_EQ(t.result, PageError::CannotTurn) << c.name;
             EXPECT_EQ(t.commands, "SOT\r\n") << c.name;
             EXPECT_EQ(t.header.cupsWidth, c.width) << c.name;
             EXPECT_EQ(t.header.cupsHeight, c.height) << c.name;
@@ -328,13 +330,14 @@ TEST(Rotation, EverySmallShapeFitsThePageBuffer)
                         ASSERT_TRUE(pageMemoryFor(h, rotation, &memory));
                         Bytes page = randomBytes(random, memory.pageBuffer);
                         const Bytes source = firstBytes(page, static_cast<size_t>(height) * bytesPerLine);
-                        int result = -1;
+                        PageError result = PageError::Stopped;
                         {
                             StringOutput o;
-                            result = convertRotation(o.out, rotation, page, &h);
+                            result = convertRotation(o.out, rotation, page, &h).error;
                         }
                         const bool turnable = bitsPerPixel == 1 && width <= 8 * bytesPerLine;
-                        ASSERT_EQ(result, turnable ? 0 : 1) << width << "x" << height << " B=" << bytesPerLine;
+                        ASSERT_EQ(result, turnable ? PageError::None : PageError::CannotTurn)
+                            << width << "x" << height << " B=" << bytesPerLine;
                         if (turnable) {
                             ASSERT_EQ(firstBytes(page, width * turnedRowBytesFor(height)),
                                       referenceTurn(source, width, height, bytesPerLine, rotation))
