@@ -68,13 +68,7 @@ std::vector<std::string> argumentsOf(const FilterCall& call)
             _exit(127);
         }
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    execv(TVL_FILTER_PATH, argv.data());
-    _exit(127);
+    execProgram(TVL_FILTER_PATH, args);
 }
 
 int openPidFd(pid_t pid)
@@ -113,6 +107,17 @@ bool sleepsInRead(pid_t pid, const std::string& fifo)
 }
 
 }  // namespace
+
+void execProgram(const char* path, std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    execv(path, argv.data());
+    _exit(127);
+}
 
 bool isSchedulerLine(const std::string& line)
 {

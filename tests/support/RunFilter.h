@@ -123,6 +123,10 @@ bool filterUnderMemoryTool();
 // A test PPD in tests/ppd.
 std::string testPpd(const std::string& name);
 
+// In a forked child: becomes the program at `path` with `args` (the program's
+// name first), or ends with status 127.
+[[noreturn]] void execProgram(const char* path, std::vector<std::string>& args);
+
 // Writes all of `bytes` to a descriptor; false when a write fails.
 bool writeAll(int fd, const std::string& bytes);
 
