@@ -150,13 +150,7 @@ void setAsideSchedulerLines(FilterRun* run)
 
 std::vector<std::string> FilterRun::errLines() const
 {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
+    return linesOf(err);
 }
 
 FilterRun runFilter(const FilterCall& call)
@@ -334,10 +328,10 @@ bool RunningFilter::waitBlockedInRead(const std::string& fifoPath)
     }
 }
 
-bool RunningFilter::waitForErr(const std::string& text)
+bool RunningFilter::waitFor(const std::string& text, const std::string& stream, const int& fd)
 {
-    while (run_.err.find(text) == std::string::npos) {
-        if (errFd_ < 0 || pastDeadline()) {
+    while (stream.find(text) == std::string::npos) {
+        if (fd < 0 || pastDeadline()) {
             return false;
         }
         step(kDeadline);
@@ -345,15 +339,14 @@ bool RunningFilter::waitForErr(const std::string& text)
     return true;
 }
 
+bool RunningFilter::waitForErr(const std::string& text)
+{
+    return waitFor(text, run_.err, errFd_);
+}
+
 bool RunningFilter::waitForOut(const std::string& text)
 {
-    while (run_.out.find(text) == std::string::npos) {
-        if (outFd_ < 0 || pastDeadline()) {
-            return false;
-        }
-        step(kDeadline);
-    }
-    return true;
+    return waitFor(text, run_.out, outFd_);
 }
 
 void RunningFilter::closeOut()
