@@ -33,12 +33,7 @@ int main(int argc, char* argv[])
     const uint64_t seed = argc > 4 ? strtoull(argv[4], nullptr, 10) : bench::kDefaultSeed;
 
     RasterFile file(argv[1], compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
-    if (!file.opened()) {
-        perror(argv[1]);
-        return 1;
-    }
-    if (file.stream() == nullptr) {
-        perror("cupsRasterOpen");
+    if (!openOrSayWhy(file, argv[1])) {
         return 1;
     }
     cups_page_header2_t h = blackDotsHeader(bench::kLabelWidth, bench::kLabelHeight, 203);

@@ -44,12 +44,7 @@ int main(int argc, char* argv[])
     }
     const unsigned pages = argc > 2 ? static_cast<unsigned>(atoi(argv[2])) : 1;
     RasterFile file(argv[1], CUPS_RASTER_WRITE_COMPRESSED);
-    if (!file.opened()) {
-        perror(argv[1]);
-        return 1;
-    }
-    if (file.stream() == nullptr) {
-        perror("cupsRasterOpen");
+    if (!openOrSayWhy(file, argv[1])) {
         return 1;
     }
     const cups_page_header2_t header = blackDotsHeader(kWidth, kHeight, 203);

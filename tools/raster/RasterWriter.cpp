@@ -1,5 +1,6 @@
 #include "tools/raster/RasterWriter.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,6 +31,19 @@ bool RasterFile::close()
     const int status = ::close(fd_);
     fd_ = -1;
     return status == 0;
+}
+
+bool openOrSayWhy(const RasterFile& file, const char* path)
+{
+    if (!file.opened()) {
+        perror(path);
+        return false;
+    }
+    if (file.stream() == nullptr) {
+        perror("cupsRasterOpen");
+        return false;
+    }
+    return true;
 }
 
 cups_page_header2_t blackDotsHeader(uint32_t width, uint32_t height, uint32_t dpi)

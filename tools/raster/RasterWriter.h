@@ -41,6 +41,11 @@ private:
     RasterStream stream_;
 };
 
+// For the command-line tools: whether `file` is open for writing; if not,
+// says why on standard error as perror does, after `path` when the file
+// could not be opened, else after "cupsRasterOpen".
+bool openOrSayWhy(const RasterFile& file, const char* path);
+
 // The header of a page of 1-bit black dots (CUPS_CSPACE_K, chunked, one
 // colour, one copy): `width` x `height` dots at `dpi` in both directions,
 // whole bytes per line, the page size in points cut to whole points.
