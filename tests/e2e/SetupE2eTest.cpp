@@ -15,14 +15,7 @@ using namespace e2e;
 TEST(SetupE2e, WorkedExampleModel27ThreeByThree)
 {
     const FilterRun run = setupOnly("model27.ppd", "PageSize=30 Resolution=203dpi");
-    EXPECT_EQ(hexBytes(run.out), hexBytes("SL609,24,G\r\n"
-                                          "SW609\r\n"
-                                          "STd\r\n"
-                                          "SD10\r\n"
-                                          "SM0,0\r\n"
-                                          "SS4\r\n"
-                                          "TA0\r\n"
-                                          "CUTn\r\n"));
+    EXPECT_EQ(hexBytes(run.out), hexBytes(kSetup27));
 }
 
 TEST(SetupE2e, WorkedExampleModel142WithRewinder)
@@ -57,8 +50,8 @@ TEST(SetupE2e, WorkedExampleModel142WithRewinder)
                                        }));
 }
 
-// A setup block as its commands: model 27's defaults (label size 30 at 203
-// dpi) unless a row says otherwise. Empty commands are not written.
+// A setup block as its commands: model 27's defaults (kSetup27: label size
+// 30 at 203 dpi) unless a row says otherwise. Empty commands are not written.
 struct Block {
     int length = 609;          // SL and the lengthDot line
     int width = 609;           // SW and the widthDot line
