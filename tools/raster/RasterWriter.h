@@ -1,7 +1,7 @@
 // Writes CUPS and PWG raster streams through libcups's own writer
 // (cupsRasterOpen, cupsRasterWriteHeader2, cupsRasterWritePixels): the test
-// rasters, the sample job and the benchmark jobs. The driver only reads
-// raster; nothing in filter/, app/ or the core links this.
+// rasters, the sample job, the benchmark jobs and the fuzzing seeds. The
+// driver only reads raster; nothing in filter/, app/ or the core links this.
 #pragma once
 
 #include <cstdint>
