@@ -16,14 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
-#include <cups/raster.h>
-
 #include "bench/LabelContent.h"
+#include "tools/raster/RasterWriter.h"
 
 int main(int argc, char* argv[])
 {
@@ -35,17 +32,18 @@ int main(int argc, char* argv[])
     const bool compressed = argc < 4 || strcmp(argv[3], "uncompressed") != 0;
     const uint64_t seed = argc > 4 ? strtoull(argv[4], nullptr, 10) : bench::kDefaultSeed;
 
-    const int fd = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        perror(argv[1]);
+    RasterFile file(argv[1], compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
+    if (!openOrSayWhy(file, argv[1])) {
         return 1;
     }
-    cups_raster_t* raster = cupsRasterOpen(fd, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
-    if (raster == nullptr) {
-        perror("cupsRasterOpen");
-        close(fd);
-        return 1;
-    }
+    cups_page_header2_t h = blackDotsHeader(bench::kLabelWidth, bench::kLabelHeight, 203);
+    strcpy(h.MediaClass, "PC");
+    // The whole page imageable, its size in floats too, as CUPS's rasterizers
+    // write it.
+    h.ImagingBoundingBox[2] = h.PageSize[0];
+    h.ImagingBoundingBox[3] = h.PageSize[1];
+    h.cupsPageSize[0] = static_cast<float>(h.PageSize[0]);
+    h.cupsPageSize[1] = static_cast<float>(h.PageSize[1]);
 
     uint64_t runsTotal = 0;
     unsigned runsMin = ~0u;
@@ -53,39 +51,18 @@ int main(int argc, char* argv[])
     uint64_t black = 0;
     int status = 0;
     for (unsigned n = 0; n < labels && status == 0; ++n) {
-        cups_page_header2_t h{};
-        strcpy(h.MediaClass, "PC");
-        h.HWResolution[0] = h.HWResolution[1] = 203;
-        h.PageSize[0] = 288;
-        h.PageSize[1] = 432;
-        h.ImagingBoundingBox[2] = 288;
-        h.ImagingBoundingBox[3] = 432;
-        h.NumCopies = 1;
-        h.cupsWidth = bench::kLabelWidth;
-        h.cupsHeight = bench::kLabelHeight;
-        h.cupsBitsPerColor = 1;
-        h.cupsBitsPerPixel = 1;
-        h.cupsBytesPerLine = bench::kLabelBytesPerLine;
-        h.cupsColorOrder = CUPS_ORDER_CHUNKED;
-        h.cupsColorSpace = CUPS_CSPACE_K;
-        h.cupsNumColors = 1;
-        h.cupsPageSize[0] = 288.0f;
-        h.cupsPageSize[1] = 432.0f;
         std::vector<uint8_t> bits = bench::drawLabel(seed, n);
         const unsigned runs = bench::countRuns(bits);
         runsTotal += runs;
         runsMin = runs < runsMin ? runs : runsMin;
         runsMax = runs > runsMax ? runs : runsMax;
         black += bench::blackPixels(bits);
-        if (!cupsRasterWriteHeader2(raster, &h) ||
-            cupsRasterWritePixels(raster, bits.data(),
-                                  static_cast<unsigned>(bits.size())) != bits.size()) {
+        if (!writeRasterPage(file.stream(), h, bits)) {
             fprintf(stderr, "%s: cannot write label %u\n", argv[0], n + 1);
             status = 1;
         }
     }
-    cupsRasterClose(raster);
-    if (close(fd) != 0) {
+    if (!file.close()) {
         perror(argv[1]);
         status = 1;
     }

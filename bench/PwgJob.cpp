@@ -6,19 +6,13 @@
 #include <new>
 #include <vector>
 
-#include <cups/raster.h>
-
 #include "bench/GrayLabel.h"
 #include "bench/LabelContent.h"
+#include "tools/raster/RasterWriter.h"
 
 namespace bench {
 
 namespace {
-
-struct RasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
-using RasterHandle = std::unique_ptr<cups_raster_t, RasterCloser>;
 
 // The page header of every label: libcups's own PWG header for the media,
 // type and resolution, checked against the label's pixel size.
@@ -35,6 +29,17 @@ bool labelHeader(unsigned labels, cups_page_header2_t* header)
            header->cupsBytesPerLine == kLabelWidth && header->cupsBitsPerPixel == 8;
 }
 
+// Label `number` of the job made from `seed`; false when memory runs out.
+bool drawn(uint64_t seed, unsigned number, std::vector<uint8_t>* bits)
+{
+    try {
+        *bits = drawLabel(seed, number);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed)
@@ -45,7 +50,7 @@ PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed)
         result.reason = "libcups gives no 812 x 1218 sgray_8 header for the label";
         return result;
     }
-    RasterHandle raster(cupsRasterOpen(fd, CUPS_RASTER_WRITE_PWG));
+    const RasterStream raster = openRasterStream(fd, CUPS_RASTER_WRITE_PWG);
     if (!raster) {
         result.reason = "cannot open the PWG raster stream";
         return result;
@@ -57,21 +62,19 @@ PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed)
     }
     for (unsigned n = 0; n < labels; ++n) {
         std::vector<uint8_t> bits;
-        try {
-            bits = drawLabel(seed, n);
-        } catch (const std::bad_alloc&) {
+        if (!drawn(seed, n, &bits)) {
             result.reason = "out of memory";
             return result;
         }
-        if (!cupsRasterWriteHeader2(raster.get(), &header)) {
+        if (!writeRasterHeader(raster.get(), header)) {
             result.reason = "cannot write a page header";
             return result;
         }
         const std::span<const uint8_t> all(bits);
         for (size_t y = 0; y < kLabelHeight; ++y) {
             const auto line = all.subspan(y * kLabelBytesPerLine, kLabelBytesPerLine);
-            if (!bitsToGray(line, kLabelWidth, std::span<uint8_t>(row.get(), kLabelWidth)) ||
-                cupsRasterWritePixels(raster.get(), row.get(), kLabelWidth) != kLabelWidth) {
+            const std::span<uint8_t> gray(row.get(), kLabelWidth);
+            if (!bitsToGray(line, kLabelWidth, gray) || !writeRasterPixels(raster.get(), gray)) {
                 result.reason = "cannot write a row";
                 return result;
             }
@@ -89,20 +92,10 @@ PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned 
         result.reason = "reference rows must be 1 to 65536";
         return result;
     }
-    cups_page_header2_t header{};
-    header.HWResolution[0] = header.HWResolution[1] = kPwgDpi;
-    header.PageSize[0] = 288;
+    // The page size rounded up to whole points.
+    cups_page_header2_t header = blackDotsHeader(kLabelWidth, rows, kPwgDpi);
     header.PageSize[1] = static_cast<unsigned>((static_cast<uint64_t>(rows) * 72 + kPwgDpi - 1) / kPwgDpi);
-    header.NumCopies = 1;
-    header.cupsWidth = kLabelWidth;
-    header.cupsHeight = rows;
-    header.cupsBitsPerColor = 1;
-    header.cupsBitsPerPixel = 1;
-    header.cupsBytesPerLine = kLabelBytesPerLine;
-    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    header.cupsColorSpace = CUPS_CSPACE_K;
-    header.cupsNumColors = 1;
-    RasterHandle raster(cupsRasterOpen(fd, CUPS_RASTER_WRITE));
+    const RasterStream raster = openRasterStream(fd, CUPS_RASTER_WRITE);
     if (!raster) {
         result.reason = "cannot open the CUPS raster stream";
         return result;
@@ -115,17 +108,14 @@ PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned 
     }
     for (unsigned n = 0; n < labels; ++n) {
         std::vector<uint8_t> bits;
-        try {
-            bits = drawLabel(seed, n);
-        } catch (const std::bad_alloc&) {
+        if (!drawn(seed, n, &bits)) {
             result.reason = "out of memory";
             return result;
         }
         const size_t kept = std::min(pageBytes, bits.size());
         memcpy(page.get(), bits.data(), kept);
         memset(page.get() + kept, 0, pageBytes - kept);
-        if (!cupsRasterWriteHeader2(raster.get(), &header) ||
-            cupsRasterWritePixels(raster.get(), page.get(), static_cast<unsigned>(pageBytes)) != pageBytes) {
+        if (!writeRasterPage(raster.get(), header, std::span<uint8_t>(page.get(), pageBytes))) {
             result.reason = "cannot write a page";
             return result;
         }

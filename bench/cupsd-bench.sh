@@ -51,13 +51,7 @@ RUNS=$3
 TABLE=$4
 [ -r "$JOB_FILE" ] || { echo "bench: no job file $JOB_FILE" >&2; exit 1; }
 
-WORK=$(mktemp -d /tmp/tvl-cupsd-bench.XXXXXX)
-cleanup() {
-    pcupsd_stop
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+pcupsd_work /tmp/tvl-cupsd-bench
 
 PCUPSD_FILE_DEVICE=Yes
 # "Job completed." is an info line: the log must hold at least those.

@@ -3,13 +3,12 @@
 // byte that fuzz_job reads first (rotation, compression, standard input).
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include <cups/raster.h>
+#include "tools/raster/RasterWriter.h"
 
 namespace {
 
@@ -27,19 +26,18 @@ bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Pa
     if (fd < 0 || write(fd, &optionByte, 1) != 1) {
         return false;
     }
-    cups_raster_t* raster = cupsRasterOpen(fd, mode);
+    RasterStream raster = openRasterStream(fd, mode);
     bool ok = raster != nullptr;
     uint32_t seed = 1;
     for (const Page& p : pages) {
-        cups_page_header2_t h{};
-        h.HWResolution[0] = h.HWResolution[1] = 203;
-        h.cupsWidth = p.width;
-        h.cupsHeight = p.height;
+        // No page size and no copies named.
+        cups_page_header2_t h = blackDotsHeader(p.width, p.height, 203);
+        h.NumCopies = 0;
+        h.PageSize[0] = h.PageSize[1] = 0;
         h.cupsBitsPerPixel = h.cupsBitsPerColor = p.bitsPerPixel;
         h.cupsBytesPerLine = p.bytesPerLine != 0 ? p.bytesPerLine : (p.width * p.bitsPerPixel + 7) / 8;
         h.cupsColorSpace = p.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
-        h.cupsNumColors = 1;
-        ok = ok && cupsRasterWriteHeader2(raster, &h) != 0;
+        ok = ok && writeRasterHeader(raster.get(), h);
         std::vector<uint8_t> pixels(static_cast<size_t>(h.cupsBytesPerLine) *
                                     (p.rowsWritten < p.height ? p.rowsWritten : p.height));
         for (uint8_t& b : pixels) {
@@ -47,12 +45,9 @@ bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Pa
             const unsigned r = (seed >> 16) & 0xFF;
             b = r < 100 ? 0x00 : r < 160 ? 0xFF : static_cast<uint8_t>(r);
         }
-        ok = ok && cupsRasterWritePixels(raster, pixels.data(), static_cast<unsigned>(pixels.size())) ==
-                       pixels.size();
+        ok = ok && writeRasterPixels(raster.get(), pixels);
     }
-    if (raster != nullptr) {
-        cupsRasterClose(raster);
-    }
+    raster.reset();
     close(fd);
     return ok;
 }

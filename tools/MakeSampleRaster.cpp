@@ -3,12 +3,9 @@
 // libcups's raster writer.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
-#include <cups/raster.h>
+#include "tools/raster/RasterWriter.h"
 
 namespace {
 
@@ -46,40 +43,17 @@ int main(int argc, char* argv[])
         return 1;
     }
     const unsigned pages = argc > 2 ? static_cast<unsigned>(atoi(argv[2])) : 1;
-    const int fd = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        perror(argv[1]);
+    RasterFile file(argv[1], CUPS_RASTER_WRITE_COMPRESSED);
+    if (!openOrSayWhy(file, argv[1])) {
         return 1;
     }
-    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_WRITE_COMPRESSED);
-    if (raster == nullptr) {
-        perror("cupsRasterOpen");
-        close(fd);
-        return 1;
-    }
-    int status = 0;
-    for (unsigned n = 0; n < pages && status == 0; ++n) {
-        cups_page_header2_t h{};
-        h.HWResolution[0] = h.HWResolution[1] = 203;
-        h.PageSize[0] = 288;
-        h.PageSize[1] = 432;
-        h.NumCopies = 1;
-        h.cupsWidth = kWidth;
-        h.cupsHeight = kHeight;
-        h.cupsBitsPerColor = 1;
-        h.cupsBitsPerPixel = 1;
-        h.cupsBytesPerLine = kBytesPerLine;
-        h.cupsColorOrder = CUPS_ORDER_CHUNKED;
-        h.cupsColorSpace = CUPS_CSPACE_K;
-        h.cupsNumColors = 1;
+    const cups_page_header2_t header = blackDotsHeader(kWidth, kHeight, 203);
+    for (unsigned n = 0; n < pages; ++n) {
         std::vector<unsigned char> page = drawLabel(n);
-        if (!cupsRasterWriteHeader2(raster, &h) ||
-            cupsRasterWritePixels(raster, page.data(), static_cast<unsigned>(page.size())) != page.size()) {
+        if (!writeRasterPage(file.stream(), header, page)) {
             fprintf(stderr, "%s: cannot write page %u\n", argv[0], n + 1);
-            status = 1;
+            return 1;
         }
     }
-    cupsRasterClose(raster);
-    close(fd);
-    return status;
+    return 0;
 }

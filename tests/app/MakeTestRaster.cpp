@@ -17,14 +17,10 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cups/raster.h>
-
 #include "app/Dither.h"
 #include "app/DitherMatrix.h"
 #include "settings/Units.h"
+#include "tools/raster/RasterWriter.h"
 
 namespace {
 
@@ -114,13 +110,8 @@ bool parse(int argc, char** argv, Options* o)
 
 bool writeJob(const Options& o)
 {
-    const int fd = open(o.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    cups_raster_t* r = cupsRasterOpen(fd, o.format == "pwg" ? CUPS_RASTER_WRITE_PWG : CUPS_RASTER_WRITE_APPLE);
-    if (r == nullptr) {
-        close(fd);
+    RasterFile file(o.out.c_str(), o.format == "pwg" ? CUPS_RASTER_WRITE_PWG : CUPS_RASTER_WRITE_APPLE);
+    if (file.stream() == nullptr) {
         return false;
     }
     std::vector<unsigned char> line(o.width);
@@ -141,7 +132,7 @@ bool writeJob(const Options& o)
         h.cupsNumColors = 1;
         h.NumCopies = 1;
         h.cupsInteger[0] = o.pages;  // total page count (PWG)
-        if (!cupsRasterWriteHeader2(r, &h)) {
+        if (!writeRasterHeader(file.stream(), h)) {
             return false;
         }
         const unsigned rows = o.headerOnly ? 1 : o.height;
@@ -149,11 +140,10 @@ bool writeJob(const Options& o)
             for (unsigned x = 0; x < o.width; ++x) {
                 line[x] = gray(o, x, y, p);
             }
-            cupsRasterWritePixels(r, line.data(), o.width);
+            writeRasterPixels(file.stream(), line);
         }
     }
-    cupsRasterClose(r);
-    return close(fd) == 0;
+    return file.close();
 }
 
 bool writeExpected(const Options& o)
@@ -161,25 +151,17 @@ bool writeExpected(const Options& o)
     const float dot = dotsPerMillimetre(static_cast<int32_t>(o.dpi));
     const unsigned lw = static_cast<unsigned>(truncateToInt32(o.labelWidthMm * static_cast<double>(dot)));
     const unsigned ll = static_cast<unsigned>(truncateToInt32(o.labelLengthMm * static_cast<double>(dot)));
-    FILE* f = fopen(o.expect.c_str(), "wb");
-    if (f == nullptr) {
+    RasterFile file(o.expect.c_str(), CUPS_RASTER_WRITE);
+    if (!file.opened()) {
         return false;
     }
-    cups_raster_t* r = cupsRasterOpen(fileno(f), CUPS_RASTER_WRITE);
-    const unsigned bpl = (lw + 7) / 8;
-    std::vector<unsigned char> bits(bpl);
+    // The expected pages name no page size and no copies.
+    cups_page_header2_t h = blackDotsHeader(lw, ll, o.dpi);
+    h.NumCopies = 0;
+    h.PageSize[0] = h.PageSize[1] = 0;
+    std::vector<unsigned char> bits(h.cupsBytesPerLine);
     for (unsigned p = 0; p < o.pages; ++p) {
-        cups_page_header2_t h;
-        memset(&h, 0, sizeof(h));
-        h.HWResolution[0] = h.HWResolution[1] = o.dpi;
-        h.cupsWidth = lw;
-        h.cupsHeight = ll;
-        h.cupsBitsPerColor = 1;
-        h.cupsBitsPerPixel = 1;
-        h.cupsBytesPerLine = bpl;
-        h.cupsColorSpace = CUPS_CSPACE_K;
-        h.cupsNumColors = 1;
-        cupsRasterWriteHeader2(r, &h);
+        writeRasterHeader(file.stream(), h);
         std::vector<int32_t> errors(lw + 2, 0);
         std::vector<uint8_t> row(std::min(lw, o.width));
         for (unsigned y = 0; y < ll; ++y) {
@@ -197,11 +179,9 @@ bool writeExpected(const Options& o)
                     bits[x / 8] |= static_cast<unsigned char>(0x80u >> (x % 8));
                 }
             }
-            cupsRasterWritePixels(r, bits.data(), bpl);
+            writeRasterPixels(file.stream(), bits);
         }
     }
-    cupsRasterClose(r);
-    fclose(f);
     return true;
 }
 

@@ -26,53 +26,22 @@ fi
 pcupsd_require gs python3 || exit 1
 BUILD=$(cd "$1" && pwd)
 APP=$2 INSPECT=$3
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-cups.XXXXXX")
-APP_PID=""
-FAILURES=0
+# The application's server, the work folder, pass and fail.
+# shellcheck source=lib.sh
+. "$SRC/tests/app/lib.sh"
+# The scheduler is stopped first, then the application it prints to.
 cleanup() {
     pcupsd_stop
-    if [ -n "$APP_PID" ]; then
-        kill "$APP_PID" 2>/dev/null
-        wait "$APP_PID" 2>/dev/null
-    fi
-    if [ "$FAILURES" -eq 0 ]; then
-        rm -rf "$WORK"
-    else
-        echo "work folder kept: $WORK"
-    fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-pass() { echo "ok: $*"; }
-fail() {
-    echo "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
+    stop_server
+    remove_work
 }
 
 # --- The application ---------------------------------------------------------
-# Sanitizer builds: leaks inside libpappl and libcups are theirs.
-export LSAN_OPTIONS="suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# Its state apart from the scheduler's (WORK/state).
 export TVL_APP_STATE_DIR=$WORK/app-state
-OUT=$WORK/out
-mkdir -p "$TVL_APP_STATE_DIR" "$OUT"
-for try in 0 1 2 3 4 5 6 7 8 9; do
-    PORT=$((20000 + ($$ * 11 + try * 137) % 30000))
-    LOG=$WORK/app-$try.log
-    "$APP" server -o server-port="$PORT" -o listen-hostname=localhost -o log-level=debug -o log-file="$LOG" \
-        >>"$WORK/app.out" 2>&1 &
-    APP_PID=$!
-    for _ in $(seq 1 100); do
-        grep -q "Starting system" "$LOG" 2>/dev/null && break 2
-        kill -0 "$APP_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill "$APP_PID" 2>/dev/null
-    wait "$APP_PID" 2>/dev/null
-    APP_PID=""
-done
-[ -n "$APP_PID" ] || { fail "the printer application did not start"; exit 1; }
-"$APP" add -d labels -m tavelin_100 -v "file://$OUT" >/dev/null || { fail "add"; exit 1; }
+mkdir -p "$TVL_APP_STATE_DIR"
+start_server || { fail "the printer application did not start"; exit 1; }
+add_printer tavelin_100 || { fail "add"; exit 1; }
 
 # --- The scheduler and its everywhere queue -------------------------------
 pcupsd_prepare "$BUILD" "$WORK" || exit 1
@@ -81,7 +50,7 @@ pcupsd_start || exit 1
 # The queue, made anew from the printer's attributes as a user would.
 make_queue() {
     lpadmin -x tvl 2>/dev/null
-    lpadmin -p tvl -E -v "ipp://localhost:$PORT/ipp/print/labels" -m everywhere 2>"$WORK/lpadmin.err" &&
+    lpadmin -p tvl -E -v "$URI" -m everywhere 2>"$WORK/lpadmin.err" &&
         pass "lpadmin -m everywhere" || { fail "lpadmin -m everywhere: $(cat "$WORK/lpadmin.err")"; exit 1; }
     # cupsd makes the everywhere PPD after lpadmin returns; a job queued
     # before it is there finds no filters ("Unable to convert file").

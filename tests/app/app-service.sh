@@ -20,30 +20,20 @@ if [ -z "${TVL_IN_MOUNTNS:-}" ]; then
 fi
 BUILD=$(cd "$1" && pwd)
 INSPECT=$2 RASTER=$3
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-app-service.XXXXXX")
+# The work folder, pass and fail, stopping and shutting down the server.
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
 chmod 0755 "$WORK"
 touch "$WORK/started"
-SERVER_PID=""
-FAILURES=0
 cleanup() {
-    if [ -n "$SERVER_PID" ]; then
-        kill "$SERVER_PID" 2>/dev/null
-        wait "$SERVER_PID" 2>/dev/null
-    fi
+    stop_server
     # A server that a root sub-command started for itself (when the
     # service was gone) would outlive the test in this namespace.
     if [ -n "${MOUNTED:-}" ]; then
         env -u TVL_APP_STATE_DIR "$PROGRAM" shutdown >/dev/null 2>&1
         umount /var/lib 2>/dev/null
     fi
-    if [ "$FAILURES" -eq 0 ]; then rm -rf "$WORK"; else echo "work folder kept: $WORK"; fi
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-pass() { echo "ok: $*"; }
-fail() {
-    echo "FAIL: $*"
-    FAILURES=$((FAILURES + 1))
+    remove_work
 }
 
 # The unit as installed, and the program its ExecStart names.
@@ -54,6 +44,7 @@ UNIT=$(find "$WORK/stage" -name tavelin-printer-app.service -path '*/systemd/sys
 set -- $(sed -n 's/^ExecStart=//p' "$UNIT")
 EXEC=$1
 PROGRAM=$WORK/stage$EXEC
+APP=$PROGRAM
 shift
 ARGS="$*"
 [ -x "$PROGRAM" ] && pass "ExecStart names the installed program ($EXEC)" || fail "ExecStart: no program at $PROGRAM"
@@ -77,12 +68,10 @@ for variable in TVL_APP_STATE_DIR HOME; do
 done
 
 # Sanitizer builds: their settings pass through, and leaks inside libpappl
-# and libcups are theirs.
-SRC=$(cd "$(dirname "$0")/../.." && pwd)
-SANITIZER_ENV="LSAN_OPTIONS=suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# and libcups are theirs (LSAN_OPTIONS, from lib.sh).
+SANITIZER_ENV="LSAN_OPTIONS=$LSAN_OPTIONS"
 [ -n "${ASAN_OPTIONS:-}" ] && SANITIZER_ENV="$SANITIZER_ENV ASAN_OPTIONS=$ASAN_OPTIONS"
 [ -n "${UBSAN_OPTIONS:-}" ] && SANITIZER_ENV="$SANITIZER_ENV UBSAN_OPTIONS=$UBSAN_OPTIONS"
-export LSAN_OPTIONS="suppressions=$SRC/tests/app/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 tries=0
 while :; do
     PORT=$((20000 + ($$ * 13 + tries * 149) % 30000))
@@ -108,36 +97,24 @@ done
 # Root's sub-commands, with no TVL_APP_STATE_DIR, reach the service (and do
 # not start a server of their own: the printer is in the service's state).
 unset TVL_APP_STATE_DIR
-mkdir -m 0777 "$WORK/out"
-"$PROGRAM" add -d svc -m tavelin_100 -v "file://$WORK/out" || fail "add as root"
+chmod 0777 "$OUT"
+"$PROGRAM" add -d svc -m tavelin_100 -v "file://$OUT" || fail "add as root"
 [ "$("$PROGRAM" printers)" = svc ] || fail "printers as root: $("$PROGRAM" printers)"
 "$RASTER" --out "$WORK/label.pwg" --expect "$WORK/label.expect" --pattern checker
 "$PROGRAM" submit -d svc -t svc-label "$WORK/label.pwg" >/dev/null || fail "submit as root"
 n=0
-until [ -s "$WORK/out/svc-label.prn" ] || [ $n -ge 100 ]; do
+until [ -s "$OUT/svc-label.prn" ] || [ $n -ge 100 ]; do
     sleep 0.1
     n=$((n + 1))
 done
 # Printed by the service's user: a server that root's sub-commands started
 # for themselves would write as root.
-owner=$(stat -c %U "$WORK/out/svc-label.prn" 2>/dev/null)
-"$INSPECT" -q --expect-raster "$WORK/label.expect" "$WORK/out/svc-label.prn" >/dev/null 2>&1 && [ "$owner" = nobody ] &&
+owner=$(stat -c %U "$OUT/svc-label.prn" 2>/dev/null)
+"$INSPECT" -q --expect-raster "$WORK/label.expect" "$OUT/svc-label.prn" >/dev/null 2>&1 && [ "$owner" = nobody ] &&
     pass "a label printed through the service" || fail "the service's label (written by '$owner')"
-"$PROGRAM" shutdown >/dev/null 2>&1 || fail "shutdown as root"
-n=0
-while kill -0 "$SERVER_PID" 2>/dev/null && [ $n -lt 100 ]; do
-    sleep 0.1
-    n=$((n + 1))
-done
-if kill -0 "$SERVER_PID" 2>/dev/null; then
-    fail "the service did not shut down"
-    kill "$SERVER_PID"
-fi
-wait "$SERVER_PID"
-status=$?
-SERVER_PID=""
-[ $status -eq 0 ] && grep -q svc "$STATE/tavelin-printer-app.state" && pass "shutdown; the printer saved in $STATE" ||
-    fail "shutdown: status $status"
+shutdown_server || fail "shutdown as root"
+[ $SERVER_STATUS -eq 0 ] && grep -q svc "$STATE/tavelin-printer-app.state" && pass "shutdown; the printer saved in $STATE" ||
+    fail "shutdown: status $SERVER_STATUS"
 
 # Everything the service's user wrote is in its state folder (the label
 # folder aside): nothing of its own in /tmp, /var/tmp or the build. The

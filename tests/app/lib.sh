@@ -32,13 +32,19 @@ stop_server() {
     fi
 }
 
-cleanup() {
-    stop_server
+# remove_work: the work folder goes, unless a check failed or KEEP_WORK is
+# set.
+remove_work() {
     if [ "$FAILURES" -eq 0 ] && [ -z "${KEEP_WORK:-}" ]; then
         rm -rf "$WORK"
     else
         echo "work folder kept: $WORK"
     fi
+}
+
+cleanup() {
+    stop_server
+    remove_work
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -81,9 +87,11 @@ start_server() {
     return 1
 }
 
-# shutdown_server: the CLI's shutdown, then waits for the process to end.
+# shutdown_server: the CLI's shutdown, then waits for the process to end
+# (SERVER_STATUS: its exit status). Returns the CLI's status.
 shutdown_server() {
-    "$APP" shutdown >/dev/null 2>&1 || true
+    "$APP" shutdown >/dev/null 2>&1
+    shutdown_status=$?
     waited=0
     while kill -0 "$SERVER_PID" 2>/dev/null && [ $waited -lt 300 ]; do
         sleep 0.1
@@ -96,6 +104,7 @@ shutdown_server() {
     wait "$SERVER_PID" 2>/dev/null
     SERVER_STATUS=$?
     SERVER_PID=""
+    return $shutdown_status
 }
 
 # value NAME FILE: the first value ipptool -tv printed for attribute NAME.

@@ -47,13 +47,7 @@ if [ ! -x "$INSPECT" ] || [ ! -e "$BUILD/ppd/$MODEL.ppd" ]; then
     exit 1
 fi
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/tvl-cupsd.XXXXXX")
-cleanup() {
-    pcupsd_stop
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+pcupsd_work "${TMPDIR:-/tmp}/tvl-cupsd"
 
 PASSED=0
 FAILED=0

@@ -3,8 +3,7 @@
 #
 #   . tests/cups/private-cupsd.sh
 #   reason=$(pcupsd_unusable) && { echo "cannot run: $reason"; exit 77; }
-#   WORK=$(mktemp -d /tmp/tvl-cupsd.XXXXXX)
-#   trap 'pcupsd_stop; rm -rf "$WORK"' EXIT
+#   pcupsd_work /tmp/tvl-cupsd           # WORK, removed on every exit
 #   pcupsd_prepare BUILD_DIR "$WORK"     # the folders, the driver, the configuration
 #   ... add backends to $BIN/backend ...
 #   pcupsd_start                         # sets CUPSD_PID, exports CUPS_SERVER
@@ -39,6 +38,14 @@ pcupsd_unusable() {
         return 0
     fi
     return 1
+}
+
+# pcupsd_work PREFIX: sets WORK to a new folder PREFIX.XXXXXX, removed, with
+# the scheduler stopped, on every exit (an interrupt exits with status 130).
+pcupsd_work() {
+    WORK=$(mktemp -d "$1.XXXXXX")
+    trap 'pcupsd_stop; rm -rf "$WORK"' EXIT
+    trap 'exit 130' INT TERM
 }
 
 # Fails (status 1, with a message) when a program or the user lp is missing.

@@ -38,13 +38,7 @@ CliRun runInspect(std::vector<std::string> args)
         }
         dup2(out, 1);
         dup2(err, 2);
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        execv(TVL_INSPECT_PATH, argv.data());
-        _exit(127);
+        execProgram(TVL_INSPECT_PATH, args);
     }
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
@@ -54,25 +48,13 @@ CliRun runInspect(std::vector<std::string> args)
     return run;
 }
 
-std::string writeTemp(const std::string& name, const std::string& bytes)
-{
-    const std::string path = tempPath(name);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(f, nullptr);
-    if (f != nullptr) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
 // One page, 3 rows of 2 bytes: FF 00 / 00 FF / 81 18, in one raw band.
 const std::string kStream = "SL609,24,G\r\nSW609\r\nSOT\r\n" +
                             fromHex("4C 44 00 00 00 00 02 00 03 00  FF 00 00 FF 81 18  0D 0A 50 31 0D 0A");
 
 TEST(InspectCli, ListsEveryCommandAndTheSummary)
 {
-    const std::string path = writeTemp("listing.prn", kStream);
+    const std::string path = writeTempFile("listing.prn", kStream);
     const CliRun run = runInspect({path});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
@@ -88,8 +70,8 @@ TEST(InspectCli, ListsEveryCommandAndTheSummary)
 
 TEST(InspectCli, ExitStatus)
 {
-    const std::string good = writeTemp("good.prn", kStream);
-    const std::string cut = writeTemp("cut.prn", kStream.substr(0, 36));
+    const std::string good = writeTempFile("good.prn", kStream);
+    const std::string cut = writeTempFile("cut.prn", kStream.substr(0, 36));
     struct StatusCase {
         const char* name;
         std::vector<std::string> args;
@@ -150,7 +132,7 @@ std::string readPng(const std::string& path, unsigned* width, unsigned* height)
 
 TEST(InspectCli, WritesEachPageAsPng)
 {
-    const std::string path = writeTemp("png.prn", kStream + kStream.substr(19));  // two pages
+    const std::string path = writeTempFile("png.prn", kStream + kStream.substr(19));  // two pages
     const std::string prefix = tempPath("label");
     const CliRun run = runInspect({"-q", "--png", prefix, path});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -171,11 +153,9 @@ TEST(InspectCli, WritesEachPageAsPng)
 
 TEST(InspectCli, ComparesWithARasterFile)
 {
-    const std::string raster = tempPath("cli.ras");
-    writeRasterFile(raster, {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18})});
-    const std::string otherRaster = tempPath("cli-other.ras");
-    writeRasterFile(otherRaster, {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x08})});
-    const std::string stream = writeTemp("cli.prn", kStream);
+    const std::string raster = rasterFile("cli.ras", {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18})});
+    const std::string otherRaster = rasterFile("cli-other.ras", {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x08})});
+    const std::string stream = writeTempFile("cli.prn", kStream);
 
     const CliRun match = runInspect({"-q", "--expect-raster", raster, stream});
     EXPECT_EQ(match.status, 0) << match.err;

@@ -2,8 +2,6 @@
 // options and raster pages, and the log lines they are checked against.
 #pragma once
 
-#include <cerrno>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,12 +23,10 @@ inline FilterRun rasterJob(const std::string& ppd, const std::string& options, c
                            const std::string& stdoutPath = "")
 {
     static int counter = 0;
-    const std::string in = tempPath("job-" + std::to_string(++counter) + ".ras");
-    writeRasterFile(in, pages);
     FilterCall call;
     call.ppd = testPpd(ppd);
     call.options = options;
-    call.stdinPath = in;
+    call.stdinPath = rasterFile("job-" + std::to_string(++counter) + ".ras", pages);
     call.stdoutPath = stdoutPath;
     return runFilter(call);
 }
@@ -54,25 +50,6 @@ inline FilterRun fileJob(const std::string& ppd, const std::string& file, const 
     return runFilter(call);
 }
 
-inline std::string writeTempFile(const std::string& name, const std::string& bytes)
-{
-    const std::string path = tempPath(name);
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_GE(fd, 0) << path;
-    size_t done = 0;
-    while (fd >= 0 && done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
-    return path;
-}
-
 // A FIFO for feeding the filter (RunningFilter::openFifo).
 inline std::string makeFifo(const std::string& name)
 {
@@ -80,6 +57,27 @@ inline std::string makeFifo(const std::string& name)
     unlink(path.c_str());
     EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
     return path;
+}
+
+// Where the bytes of a job fed through a FIFO go in: standard input (a raster
+// stream), or the file named by the sixth argument.
+enum class FifoAs { Stdin, File };
+
+// A model 27 job that the test feeds through the FIFO `fifo`
+// (RunningFilter::openFifo), its printer stream on a pipe.
+struct FifoJob {
+    std::string fifo;
+    FilterCall call;
+};
+
+inline FifoJob fifoJob(const std::string& name, FifoAs as)
+{
+    FifoJob job;
+    job.fifo = makeFifo(name);
+    job.call.ppd = testPpd("model27.ppd");
+    (as == FifoAs::File ? job.call.file : job.call.stdinPath) = job.fifo;
+    job.call.output = FilterOutput::Pipe;
+    return job;
 }
 
 // The lines after the settings of a job (from the model number line on).

@@ -97,8 +97,7 @@ TEST(JobFlow, PpdNotSetOrUnreadable)
 TEST(JobFlow, UnsupportedModel)
 {
     const std::string file = writeTempFile("text-for-102", "hello");
-    const std::string raster = tempPath("page-for-102.ras");
-    writeRasterFile(raster, {kPage});
+    const std::string raster = rasterFile("page-for-102.ras", {kPage});
     for (const std::string& named : {std::string(), file, raster}) {
         FilterCall call;
         call.ppd = testPpd("model102-unsupported.ppd");
@@ -139,8 +138,7 @@ TEST(JobFlow, OnePagePrinted)
 TEST(JobFlow, PageThatCannotBeReadFailsTheJob)
 {
     // The second page's header promises 40 rows; the stream ends after 2.
-    const std::string good = tempPath("good.ras");
-    writeRasterFile(good, {kPage, bitmapPage(16, 40, std::vector<uint8_t>(80, 0xAA))});
+    const std::string good = rasterFile("good.ras", {kPage, bitmapPage(16, 40, std::vector<uint8_t>(80, 0xAA))});
     const std::string whole = readFile(good);
     const std::string cut = writeTempFile("cut.ras", whole.substr(0, whole.size() - 76));
     FilterCall call;
@@ -167,8 +165,7 @@ TEST(JobFlow, PageThatCannotBeReadFailsTheJob)
 TEST(JobFlow, RasterFileNamedAsSixthArgumentIsPrinted)
 {
     for (bool compressed : {false, true}) {
-        const std::string raster = tempPath(compressed ? "named-c.ras" : "named.ras");
-        writeRasterFile(raster, {kPage, kPage}, compressed);
+        const std::string raster = rasterFile(compressed ? "named-c.ras" : "named.ras", {kPage, kPage}, compressed);
         const FilterRun run = fileJob("model27.ppd", raster);
         EXPECT_EQ(run.status, 0) << compressed;
         EXPECT_EQ(hexBytes(run.out), hexBytes(kSetup27 + kPageBytes + kPageBytes)) << compressed;
@@ -184,16 +181,11 @@ TEST(JobFlow, RasterFileThroughFifoIsPrinted)
 {
     // A FIFO cannot be rewound: the bytes taken to recognise the stream are
     // handed back to the raster reader.
-    const std::string raster = tempPath("fifo-src.ras");
-    writeRasterFile(raster, {kPage});
-    const std::string fifo = makeFifo("raster.fifo");
-    FilterCall call;
-    call.ppd = testPpd("model27.ppd");
-    call.file = fifo;
-    call.output = FilterOutput::Pipe;
-    RunningFilter filter(call);
+    const std::string raster = rasterFile("fifo-src.ras", {kPage});
+    const FifoJob job = fifoJob("raster.fifo", FifoAs::File);
+    RunningFilter filter(job.call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.openFifo(fifo));
+    ASSERT_TRUE(filter.openFifo(job.fifo));
     EXPECT_TRUE(filter.feed(readFile(raster)));
     filter.closeInput();
     const FilterRun run = filter.finish();
@@ -237,16 +229,11 @@ TEST(JobFlow, BackendGoneDuringPageFailsTheJob)
 {
     // The backend reads the setup block and goes away; the page's band
     // then meets a closed pipe (SIGPIPE must not end the filter silently).
-    const std::string fifo = makeFifo("gone.fifo");
-    const std::string raster = tempPath("gone.ras");
-    writeRasterFile(raster, {kPage});
-    FilterCall call;
-    call.ppd = testPpd("model27.ppd");
-    call.stdinPath = fifo;
-    call.output = FilterOutput::Pipe;
-    RunningFilter filter(call);
+    const FifoJob job = fifoJob("gone.fifo", FifoAs::Stdin);
+    const std::string raster = rasterFile("gone.ras", {kPage});
+    RunningFilter filter(job.call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.openFifo(fifo));
+    ASSERT_TRUE(filter.openFifo(job.fifo));
     ASSERT_TRUE(filter.waitForOut(kSetup27));
     filter.closeOut();
     EXPECT_TRUE(filter.feed(readFile(raster)));
@@ -263,16 +250,11 @@ TEST(JobFlow, BackendGoneDuringPageFailsTheJob)
 
 TEST(JobFlow, CancelBeforeTheFirstPage)
 {
-    const std::string fifo = makeFifo("cancel.fifo");
-    const std::string raster = tempPath("cancel.ras");
-    writeRasterFile(raster, {kPage});
-    FilterCall call;
-    call.ppd = testPpd("model27.ppd");
-    call.stdinPath = fifo;
-    call.output = FilterOutput::Pipe;
-    RunningFilter filter(call);
+    const FifoJob job = fifoJob("cancel.fifo", FifoAs::Stdin);
+    const std::string raster = rasterFile("cancel.ras", {kPage});
+    RunningFilter filter(job.call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.openFifo(fifo));
+    ASSERT_TRUE(filter.openFifo(job.fifo));
     // The setup block goes out before the raster stream is read.
     ASSERT_TRUE(filter.waitForOut(kSetup27));
     filter.sendSignal(SIGTERM);
@@ -286,14 +268,10 @@ TEST(JobFlow, CancelBeforeTheFirstPage)
 
 TEST(JobFlow, CancelDuringTextJobCopiesEverything)
 {
-    const std::string fifo = makeFifo("text-cancel.fifo");
-    FilterCall call;
-    call.ppd = testPpd("model27.ppd");
-    call.file = fifo;
-    call.output = FilterOutput::Pipe;
-    RunningFilter filter(call);
+    const FifoJob job = fifoJob("text-cancel.fifo", FifoAs::File);
+    RunningFilter filter(job.call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.openFifo(fifo));
+    ASSERT_TRUE(filter.openFifo(job.fifo));
     const std::string first(3000, 'a');
     const std::string rest = std::string(5000, 'b') + std::string(1, '\0') + "end";
     EXPECT_TRUE(filter.feed(first));

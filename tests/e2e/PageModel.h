@@ -132,12 +132,10 @@ inline std::string optionsFor(int rotation, int compPrinting, int copies)
 inline FilterRun print(const std::vector<TestPage>& pages, const std::string& options, bool compressedStream = false)
 {
     static int counter = 0;
-    const std::string in = tempPath("model-job-" + std::to_string(++counter) + ".ras");
-    writeRasterFile(in, pages, compressedStream);
     FilterCall call;
     call.ppd = testPpd("model27.ppd");
     call.options = options;
-    call.stdinPath = in;
+    call.stdinPath = rasterFile("model-job-" + std::to_string(++counter) + ".ras", pages, compressedStream);
     return runFilter(call);
 }
 

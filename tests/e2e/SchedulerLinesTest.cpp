@@ -41,16 +41,14 @@ std::vector<ErrorLine> errorLines(const FilterRun& run)
 std::string rasterOf(const std::vector<TestPage>& pages)
 {
     static int counter = 0;
-    const std::string path = tempPath("scheduler-" + std::to_string(++counter) + ".ras");
-    writeRasterFile(path, pages);
-    return path;
+    return rasterFile("scheduler-" + std::to_string(++counter) + ".ras", pages);
 }
 
 // A stream whose second page ends after half its rows.
 std::string streamCutInPageTwo()
 {
     const std::string whole = readFile(rasterOf({patternPage(203, 300, 1), patternPage(203, 300, 2)}));
-    return e2e::writeTempFile("scheduler-cut.ras", whole.substr(0, whole.size() - 26 * 150));
+    return writeTempFile("scheduler-cut.ras", whole.substr(0, whole.size() - 26 * 150));
 }
 
 struct FailureCase {
@@ -75,7 +73,7 @@ TEST(SchedulerLines, EveryFailureGivesOneReasonAfterTheDriversLine)
         {"PPD file missing", {.ppd = "/nonexistent/queue.ppd"},
          "ERROR: Unable to read the printer's PPD file \"/nonexistent/queue.ppd\": No such file or directory",
          kLog + "ERROR: No pages found!"},
-        {"PPD not a PPD", {.ppd = e2e::writeTempFile("not.ppd", "hello\n")},
+        {"PPD not a PPD", {.ppd = writeTempFile("not.ppd", "hello\n")},
          "ERROR: Unable to read the printer's PPD file \"" + tempPath("not.ppd") +
              "\": Missing asterisk in column 1 on line 1",
          kLog + "ERROR: No pages found!"},
@@ -112,7 +110,7 @@ TEST(SchedulerLines, PageLargerThanAnyLabelNamesItsSizes)
 {
     FilterCall call;
     call.ppd = testPpd("model27.ppd");
-    call.stdinPath = e2e::writeTempFile("huge.ras", rawRasterStream({524288, 65537, 65536}, std::string(4096, 'Z')));
+    call.stdinPath = writeTempFile("huge.ras", rawRasterStream({524288, 65537, 65536}, std::string(4096, 'Z')));
     const FilterRun run = runFilter(call);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.scheduler,
@@ -150,7 +148,7 @@ TEST(SchedulerLines, ProgressAndPageCountsInOrder)
 
 TEST(SchedulerLines, NativeFileCountsNoPage)
 {
-    const FilterRun run = e2e::fileJob("model27.ppd", e2e::writeTempFile("native.tvl", "SL609,24,G\r\nP1\r\n"));
+    const FilterRun run = e2e::fileJob("model27.ppd", writeTempFile("native.tvl", "SL609,24,G\r\nP1\r\n"));
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.scheduler.empty()) << run.errAll;
 }

@@ -62,14 +62,10 @@ TEST(TextPassThrough, PipeWithSmallReads)
 {
     // 10 bytes at a time, each taken by the filter before the next is
     // written: 300 reads of 10 bytes.
-    const std::string fifo = makeFifo("small-reads.fifo");
-    FilterCall call;
-    call.ppd = testPpd("model27.ppd");
-    call.file = fifo;
-    call.output = FilterOutput::Pipe;
-    RunningFilter filter(call);
+    const FifoJob job = fifoJob("small-reads.fifo", FifoAs::File);
+    RunningFilter filter(job.call);
     ASSERT_TRUE(filter.started());
-    ASSERT_TRUE(filter.openFifo(fifo));
+    ASSERT_TRUE(filter.openFifo(job.fifo));
     const std::string content = allByteValues(3000);
     for (size_t at = 0; at < content.size(); at += 10) {
         ASSERT_TRUE(filter.feed(content.substr(at, 10)));

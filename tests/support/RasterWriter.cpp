@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/RunFilter.h"
+
 TestPage bitmapPage(uint32_t width, uint32_t height, std::vector<uint8_t> pixels)
 {
     TestPage page;
@@ -36,21 +38,12 @@ TestPage patternPage(uint32_t width, uint32_t height, uint32_t seed)
 
 cups_page_header2_t headerFor(const TestPage& page)
 {
-    cups_page_header2_t h{};
+    cups_page_header2_t h = blackDotsHeader(page.width, page.height, 203);
     std::strcpy(h.MediaClass, "PwgRaster");
-    h.HWResolution[0] = 203;
-    h.HWResolution[1] = 203;
-    h.NumCopies = 1;
-    h.cupsWidth = page.width;
-    h.cupsHeight = page.height;
     h.cupsBitsPerPixel = page.bitsPerPixel;
     h.cupsBitsPerColor = page.bitsPerPixel;
     h.cupsBytesPerLine = page.bytesPerLine != 0 ? page.bytesPerLine : (page.width * page.bitsPerPixel + 7) / 8;
-    h.cupsColorOrder = CUPS_ORDER_CHUNKED;
     h.cupsColorSpace = page.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
-    h.cupsNumColors = 1;
-    h.PageSize[0] = page.width * 72 / 203;
-    h.PageSize[1] = page.height * 72 / 203;
     return h;
 }
 
@@ -77,21 +70,20 @@ std::string rawRasterStream(const RawHeader& raw, const std::string& pixels, boo
 
 void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed)
 {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    cups_raster_t* raster = cupsRasterOpen(fd, compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
-    ASSERT_NE(raster, nullptr);
+    RasterFile file(path.c_str(), compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);
+    ASSERT_TRUE(file.opened()) << path;
+    ASSERT_NE(file.stream(), nullptr);
     for (const TestPage& page : pages) {
-        cups_page_header2_t header = headerFor(page);
-        ASSERT_NE(cupsRasterWriteHeader2(raster, &header), 0u);
-        if (!page.pixels.empty()) {
-            std::vector<uint8_t> copy = page.pixels;  // the writer may touch its input
-            ASSERT_EQ(cupsRasterWritePixels(raster, copy.data(), static_cast<unsigned>(copy.size())),
-                      copy.size());
-        }
+        std::vector<uint8_t> copy = page.pixels;  // the writer may touch its input
+        ASSERT_TRUE(writeRasterPage(file.stream(), headerFor(page), copy)) << path;
     }
-    cupsRasterClose(raster);
-    close(fd);
+}
+
+std::string rasterFile(const std::string& name, const std::vector<TestPage>& pages, bool compressed)
+{
+    const std::string path = tempPath(name);
+    writeRasterFile(path, pages, compressed);
+    return path;
 }
 
 std::string tempPath(const std::string& name)
@@ -118,4 +110,16 @@ std::string tempPath(const std::string& name)
     };
     static const TempDir dir;
     return (dir.path.empty() ? std::string("/tmp") : dir.path) + "/" + name;
+}
+
+std::string writeTempFile(const std::string& name, const std::string& bytes)
+{
+    const std::string path = tempPath(name);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_GE(fd, 0) << path;
+    if (fd >= 0) {
+        EXPECT_TRUE(writeAll(fd, bytes)) << path;
+        close(fd);
+    }
+    return path;
 }

@@ -1,11 +1,12 @@
-// Writes CUPS raster streams for the tests through libcups's own writer.
+// Test pages, written as CUPS raster streams through the shared raster
+// writer, and streams put together by hand for headers the reader refuses.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include <cups/raster.h>
+#include "tools/raster/RasterWriter.h"
 
 struct TestPage {
     uint32_t width = 0;          // cupsWidth
@@ -29,6 +30,10 @@ cups_page_header2_t headerFor(const TestPage& page);
 // else CUPS_RASTER_WRITE). Fails the current test on error.
 void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed = false);
 
+// The pages written to the file `name` in the test's temporary folder
+// (writeRasterFile); its path.
+std::string rasterFile(const std::string& name, const std::vector<TestPage>& pages, bool compressed = false);
+
 // The bytes that libcups's writer (CUPS_RASTER_WRITE) produces for one page
 // header, put together here so that headers the reader must refuse can be
 // made: the sync word, then the whole page header as the host stores it,
@@ -44,3 +49,6 @@ std::string rawRasterStream(const RawHeader& header, const std::string& pixels, 
 
 // A file name in the test's own temporary folder.
 std::string tempPath(const std::string& name);
+
+// `bytes` written to the file `name` in that folder; its path.
+std::string writeTempFile(const std::string& name, const std::string& bytes);

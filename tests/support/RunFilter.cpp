@@ -68,13 +68,7 @@ std::vector<std::string> argumentsOf(const FilterCall& call)
             _exit(127);
         }
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    execv(TVL_FILTER_PATH, argv.data());
-    _exit(127);
+    execProgram(TVL_FILTER_PATH, args);
 }
 
 int openPidFd(pid_t pid)
@@ -114,6 +108,17 @@ bool sleepsInRead(pid_t pid, const std::string& fifo)
 
 }  // namespace
 
+void execProgram(const char* path, std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    execv(path, argv.data());
+    _exit(127);
+}
+
 bool isSchedulerLine(const std::string& line)
 {
     for (const char* keyword : {"ERROR: ", "INFO: ", "PAGE: "}) {
@@ -145,13 +150,7 @@ void setAsideSchedulerLines(FilterRun* run)
 
 std::vector<std::string> FilterRun::errLines() const
 {
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
+    return linesOf(err);
 }
 
 FilterRun runFilter(const FilterCall& call)
@@ -329,10 +328,10 @@ bool RunningFilter::waitBlockedInRead(const std::string& fifoPath)
     }
 }
 
-bool RunningFilter::waitForErr(const std::string& text)
+bool RunningFilter::waitFor(const std::string& text, const std::string& stream, const int& fd)
 {
-    while (run_.err.find(text) == std::string::npos) {
-        if (errFd_ < 0 || pastDeadline()) {
+    while (stream.find(text) == std::string::npos) {
+        if (fd < 0 || pastDeadline()) {
             return false;
         }
         step(kDeadline);
@@ -340,15 +339,14 @@ bool RunningFilter::waitForErr(const std::string& text)
     return true;
 }
 
+bool RunningFilter::waitForErr(const std::string& text)
+{
+    return waitFor(text, run_.err, errFd_);
+}
+
 bool RunningFilter::waitForOut(const std::string& text)
 {
-    while (run_.out.find(text) == std::string::npos) {
-        if (outFd_ < 0 || pastDeadline()) {
-            return false;
-        }
-        step(kDeadline);
-    }
-    return true;
+    return waitFor(text, run_.out, outFd_);
 }
 
 void RunningFilter::closeOut()

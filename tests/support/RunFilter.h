@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/types.h>
@@ -101,6 +102,9 @@ private:
     // Waits up to `wait` (less at the deadline) for output or the exit,
     // takes what came and reaps the filter once it has ended.
     void step(std::chrono::microseconds wait);
+    // Reads until `stream` (run_.err or run_.out) holds `text`; false once its
+    // descriptor `fd` (errFd_ or outFd_, as step() leaves it) is closed.
+    bool waitFor(const std::string& text, const std::string& stream, const int& fd);
     bool ended() const { return reaped_; }
     bool pastDeadline() const { return Clock::now() >= deadline_; }
 
@@ -123,8 +127,24 @@ bool filterUnderMemoryTool();
 // A test PPD in tests/ppd.
 std::string testPpd(const std::string& name);
 
+// In a forked child: becomes the program at `path` with `args` (the program's
+// name first), or ends with status 127.
+[[noreturn]] void execProgram(const char* path, std::vector<std::string>& args);
+
 // Writes all of `bytes` to a descriptor; false when a write fails.
 bool writeAll(int fd, const std::string& bytes);
+
+// The lines of a text, without their line ends.
+inline std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 // Reads a whole file.
 std::string readFile(const std::string& path);

@@ -3,11 +3,10 @@
 #pragma once
 
 #include <cerrno>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "output/Sink.h"
+#include "tests/support/RunFilter.h"  // linesOf
 
 class StringPrinter : public PrinterSink {
 public:
@@ -45,15 +44,3 @@ struct StringOutput {
     StringOutput(const StringOutput&) = delete;
     StringOutput& operator=(const StringOutput&) = delete;
 };
-
-// The lines of a log, without their line ends.
-inline std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
