@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/AddPrinterPage.h"
 
 #include <cerrno>
@@ -6,6 +7,8 @@
 #include "app/PrinterForm.h"
 #include "app/WebAccess.h"
 #include "app/WebForm.h"
+
+namespace tvl {
 
 namespace {
 
@@ -134,3 +137,5 @@ void addAddPrinterPage(pappl_system_t* system, const DriverList* drivers)
 {
     papplSystemAddResourceCallback(system, "/addprinter", "text/html", addPrinterPage, const_cast<DriverList*>(drivers));
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/DefaultsPage.h"
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include "app/Media.h"
 #include "app/WebAccess.h"
 #include "app/WebForm.h"
+
+namespace tvl {
 
 namespace {
 
@@ -344,3 +347,5 @@ void addDefaultsPage(pappl_printer_t* printer)
 {
     addPrinterPage(printer, kSubpath, defaultsPage);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer's "Printing Defaults" web page, in place of libpappl's: what a
 // job prints with when it does not say, in a label printer's terms (label
 // size, darkness level 0..15, speed in inches per second, resolution, gray
@@ -9,7 +10,11 @@
 
 #include <pappl/pappl.h>
 
+namespace tvl {
+
 // Registers the page at <printer path>/printing: call from the printer
 // creation callback, before libpappl adds its own page there (the first
 // registration of a path wins). Safe to call again for the same printer.
 void addDefaultsPage(pappl_printer_t* printer);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The model in an IEEE 1284 device ID ("MFG:Tavelin;MDL:100;CMD:TVL;"), for
 // the autoadd sub-command: the printers this application drives say
 // MFG (or MANUFACTURER) Tavelin and MDL (or MODEL) the model number.
@@ -7,6 +8,8 @@
 #include <string_view>
 
 #include "settings/Models.h"
+
+namespace tvl {
 
 namespace deviceid {
 
@@ -65,3 +68,5 @@ constexpr int32_t modelOfDeviceId(std::string_view id)
 }
 
 static_assert(modelOfDeviceId("MFG:Tavelin;MDL:100;CMD:TVL;") == 100);
+
+}  // namespace tvl

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/Devices.h"
 
 #include <cstdio>
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 namespace {
 
@@ -38,3 +41,5 @@ int listLocalDevices()
            "  tavelin-printer-app add -d labels -m tavelin_100 -v socket://192.168.1.50:9100\n");
     return 0;
 }
+
+}  // namespace tvl

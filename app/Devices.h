@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "devices" sub-command without DNS-SD: libpappl 1.3.1 looks for network
 // printers through avahi, and without a running avahi-daemon it aborts in
 // avahi_service_browser_new. Only printers found on this machine are listed
@@ -6,4 +7,8 @@
 #pragma once
 
 // Lists the local printers on standard output; the exit status.
+
+namespace tvl {
 int listLocalDevices();
+
+}  // namespace tvl

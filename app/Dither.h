@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Gray to the printer's one bit per pixel, the same way for every kind of
 // document: raster pages, images and PDF. Text, graphics and barcodes are
 // dithered with the printer's ordered matrix (or a plain threshold), photos
@@ -11,6 +12,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+namespace tvl {
 
 // The 16 x 16 threshold matrix libpappl hands the driver
 // (pappl_pr_options_t::dither): a gray value at or below its entry is black.
@@ -145,3 +148,5 @@ inline bool looksLikePhoto(const uint8_t* pixels, size_t count)
     }
     return levels >= 64 && midTones * 4 >= count && count > 0;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 16 x 16 threshold matrix the drivers hand libpappl (gdither and
 // pdither), so that a job's dither is known to the tests: an ordered
 // (Bayer) matrix with thresholds 0..254. Gray 0 is always black and gray
@@ -6,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+
+namespace tvl {
 
 using ThresholdMatrix = std::array<std::array<uint8_t, 16>, 16>;
 
@@ -29,3 +32,5 @@ constexpr ThresholdMatrix makeBayerMatrix()
 
 inline constexpr ThresholdMatrix kThresholds = makeBayerMatrix();
 static_assert(kThresholds[0][0] == 0);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/DocumentJob.h"
 
 #include <cerrno>
@@ -22,6 +23,8 @@
 #include "output/SystemError.h"
 #include "settings/Capabilities.h"
 #include "settings/Units.h"
+
+namespace tvl {
 
 namespace {
 
@@ -320,3 +323,5 @@ const char* writeTestLabelFile(pappl_printer_t* printer, char* buffer, size_t si
     papplLogPrinter(printer, PAPPL_LOGLEVEL_INFO, "Test label queued from %s", path);
     return buffer;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Documents the application renders itself - PNG, JPEG, PDF and the test
 // label - registered as libpappl MIME filters to the driver's native format,
 // so that libpappl's own image readers never see them.
@@ -6,6 +7,8 @@
 #include <cstddef>
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 // The MIME type of the test label document: a file that starts with
 // kTestLabelMagic. Its content after the magic is ignored.
@@ -25,3 +28,5 @@ const char* documentTypeOf(const unsigned char* header, size_t size);
 // libpappl's temporary folder (libpappl removes it after the job) and
 // returns its path in `buffer`; nullptr when it cannot be written.
 const char* writeTestLabelFile(pappl_printer_t* printer, char* buffer, size_t size);
+
+}  // namespace tvl

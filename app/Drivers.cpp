@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/Drivers.h"
 
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include "app/IppSettings.h"
 #include "app/Media.h"
 #include "app/RasterJob.h"
+
+namespace tvl {
 
 namespace {
 
@@ -286,3 +289,5 @@ bool publishDefaults(pappl_printer_t* printer, int speedDefault)
     ippDelete(attrs);
     return set;
 }
+
+}  // namespace tvl

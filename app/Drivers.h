@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libpappl's driver callbacks: one driver per supported model,
 // "tavelin_<model>" (PrinterData.h), and what each printer offers: sizes,
 // resolutions, label modes, darkness, speed and the vendor attributes of
@@ -7,6 +8,8 @@
 #include <pappl/pappl.h>
 
 #include "app/PrinterData.h"
+
+namespace tvl {
 
 // libpappl's autoadd callback: the driver of a device whose ID names a
 // supported model. `drivers` is the 37 drivers' table.
@@ -24,3 +27,5 @@ bool driverCallback(pappl_system_t* system, const char* driverName, const char* 
 // printer's print-speed-default first (libpappl does not save it in its
 // state file). true when they changed.
 bool publishDefaults(pappl_printer_t* printer, int speedDefault = -1);
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/EverywhereAttributes.h"
 
 #include <cstring>
+
+namespace tvl {
 
 namespace {
 
@@ -27,3 +30,5 @@ bool addEverywhereAttributes(ipp_t* attrs)
            ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-supply-description", nullptr, "Labels") !=
                nullptr;
 }
+
+}  // namespace tvl

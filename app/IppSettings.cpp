@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/IppSettings.h"
 
 #include <cstdio>
@@ -6,6 +7,8 @@
 #include "app/Media.h"
 #include "settings/Models.h"
 #include "settings/ParseNumber.h"
+
+namespace tvl {
 
 namespace {
 
@@ -209,3 +212,5 @@ bool settingsFromIpp(const IppJob& job, Settings* settings, char* message, size_
     *settings = s;
     return true;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IPP job attributes to the driver's Settings record: a pure mapping over a
 // plain record, so that every rule is tested without a server.
 #pragma once
@@ -9,6 +10,8 @@
 
 #include "settings/Capabilities.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 enum class Tracking { Gap, Continuous, Mark };
 enum class LabelMode { TearOff, Cutter, CutterDelayed, Rewind, Other };
@@ -88,3 +91,5 @@ constexpr int32_t speedIps(int32_t printSpeed)
 {
     return printSpeed == 0 ? kDefaultSpeedIps : (printSpeed + kHmmPerInch / 2) / kHmmPerInch;
 }
+
+}  // namespace tvl

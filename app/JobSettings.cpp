@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/JobSettings.h"
 
 #include <cstdio>
@@ -7,6 +8,8 @@
 #include "app/PrinterData.h"
 #include "settings/LabelSize.h"
 #include "settings/Units.h"
+
+namespace tvl {
 
 namespace {
 
@@ -156,3 +159,5 @@ ContentOptimize contentOptimizeOf(pappl_content_t content)
     }
     return content == PAPPL_CONTENT_PHOTO ? ContentOptimize::Photo : ContentOptimize::TextAndGraphics;
 }
+
+}  // namespace tvl

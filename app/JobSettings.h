@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A job's Settings from its libpappl print options and its printer's
 // defaults: the glue around settingsFromIpp.
 #pragma once
@@ -9,6 +10,8 @@
 
 #include "app/Dither.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 // Fills *settings for the job at `resolution` dpi (the page's own), label
 // size in dots included, and *writeTimeout with the job's write-timeout in
@@ -24,3 +27,5 @@ bool jobWriteTimeout(pappl_job_t* job, const pappl_pr_options_t* options, int32_
 // printer's default) as the dither's choice: photo, auto, or anything else
 // (text, graphic, text-and-graphic), which keeps the matrix.
 ContentOptimize contentOptimizeOf(pappl_content_t content);
+
+}  // namespace tvl

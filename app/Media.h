@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The label sizes every printer offers: the standard sizes of
 // settings/Capabilities.h as PWG self-describing names, in the order of the
 // size numbers, and the custom range as PWG roll names.
@@ -9,6 +10,8 @@
 #include <string_view>
 
 #include "settings/Capabilities.h"
+
+namespace tvl {
 
 inline constexpr size_t kMediaNameSize = 40;
 
@@ -117,3 +120,5 @@ static_assert(std::string_view(kStandardMediaNames[54].data()) == "oe_4x12-label
 static_assert(std::string_view(kCustomMinName.data()) == "roll_min_0.5x0.5in");
 static_assert(std::string_view(kCustomMaxName.data()) == "roll_max_4.5x40in");
 static_assert(kCustomMinPoints == 36 && kCustomMaxWidthPoints == 324 && kCustomMaxLengthPoints == 2880);
+
+}  // namespace tvl

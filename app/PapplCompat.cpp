@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/PapplCompat.h"
 
 #include <csignal>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include "app/Drivers.h"
+
+namespace tvl {
 
 int printerSocketOf(pappl_job_t* job, pappl_device_t* device)
 {
@@ -180,3 +183,5 @@ unsigned long jobHistorySignature(pappl_system_t* system)
     papplSystemIteratePrinters(system, addJobSignature, &signature);
     return signature;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the application needs from libpappl 1.3.1 that its public API does
 // not give, and what it does in place of that version's faults: every call
 // into libpappl's private functions or data, and every work-around, lives
@@ -12,6 +13,8 @@
 #include <string>
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 // libpappl 1.3.1's own page handlers. libpappl exports them but its
 // headers do not declare them; the application calls them after its own
@@ -76,3 +79,5 @@ void loadSpeedDefaults(pappl_system_t* system, const std::string& path);
 // The application saves the state, within a second, when this changed.
 // Retire when papplJobCancel marks the configuration changed.
 unsigned long jobHistorySignature(pappl_system_t* system);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The core's two sinks on a PAPPL job, the printer's device and the job
 // log, and the job's failure.
 #pragma once
@@ -15,6 +16,8 @@
 #include "output/Band.h"
 #include "output/Sink.h"
 #include "output/SystemError.h"
+
+namespace tvl {
 
 // Writes go through libpappl's device buffer; the first failure, of a write
 // or of the buffer's flush, is kept and reported at every later flush.
@@ -184,3 +187,5 @@ private:
     char line_[256];
     size_t used_ = 0;
 };
+
+}  // namespace tvl

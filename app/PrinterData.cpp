@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/PrinterData.h"
 
 #include <cstdio>
@@ -5,6 +6,8 @@
 #include <limits>
 
 #include "settings/ParseNumber.h"
+
+namespace tvl {
 
 namespace {
 
@@ -36,3 +39,5 @@ int32_t modelOfDriver(const char* driverName)
     }
     return model;
 }
+
+}  // namespace tvl

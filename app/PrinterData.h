@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a printer of a supported model is to the printer application: its
 // driver's name, description and IEEE 1284 device ID, and the format its
 // jobs are written in. Read by the driver callbacks (Drivers.h) and by the
@@ -8,6 +9,8 @@
 #include <cstdint>
 
 #include "settings/Models.h"
+
+namespace tvl {
 
 inline constexpr char kNativeFormat[] = "application/vnd.tavelin-tvl";
 
@@ -21,3 +24,5 @@ std::array<DriverTexts, kSupportedModels.size()> makeDriverTexts();
 
 // The model of a driver name ("tavelin_100" is 100); 0 for none.
 int32_t modelOfDriver(const char* driverName);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/PrinterForm.h"
 
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <unistd.h>
 
 #include <cups/cups.h>
+
+namespace tvl {
 
 namespace {
 
@@ -94,3 +97,5 @@ const char* checkFileDevice(const char* uri, char* message, size_t size)
     }
     return nullptr;
 }
+
+}  // namespace tvl

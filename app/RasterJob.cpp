@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/RasterJob.h"
 
 #include <cerrno>
@@ -20,6 +21,8 @@
 #include "settings/Capabilities.h"
 #include "settings/PageLimit.h"
 #include "settings/Units.h"
+
+namespace tvl {
 
 namespace {
 
@@ -334,3 +337,5 @@ bool printNativeFile(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Native file sent: %zu bytes", total);
     return true;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/SettingsPage.h"
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include "app/WebAccess.h"
 #include "app/WebForm.h"
 #include "settings/ParseNumber.h"
+
+namespace tvl {
 
 namespace {
 
@@ -313,3 +316,5 @@ void addSettingsPage(pappl_printer_t* printer)
 {
     addPrinterPage(printer, kSubpath, settingsPage, kLabel);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/WebAccess.h"
 
 #include <cstdio>
@@ -6,6 +7,8 @@
 #include <unistd.h>
 
 #include "app/PapplCompat.h"
+
+namespace tvl {
 
 namespace {
 
@@ -149,3 +152,5 @@ void guardPrinterPages(pappl_printer_t* printer)
         papplSystemAddResourceCallback(system, path, page.format, page.callback, printer);
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Who may change what through the web pages. libpappl 1.3.1 refuses
 // administrative IPP operations (Create-Printer, Set-Printer-Attributes,
 // Pause-Printer, ...) from other machines when no authentication service is
@@ -8,6 +9,8 @@
 #pragma once
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 // true for the domain socket and loopback addresses (127.0.0.0/8, ::1).
 bool isLocalClient(pappl_client_t* client);
@@ -24,3 +27,5 @@ void guardSystemPages(pappl_system_t* system, bool withLogPages);
 // Registers the guarded printer pages; call from the printer creation
 // callback, which libpappl runs before it adds its own pages.
 void guardPrinterPages(pappl_printer_t* printer);
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/WebForm.h"
 
 #include <cstdint>
+
+namespace tvl {
 
 void showBanner(pappl_client_t* client, const char* text, bool error)
 {
@@ -35,3 +38,5 @@ pappl_printer_t* printerOfPage(pappl_client_t* client, void* data)
     const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
     return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
 }
+
+}  // namespace tvl

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pieces the application's own web pages share.
 #pragma once
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 // The banner above a page's form: what a posted form did. An error stays
 // on the page in red; a success is libpappl's usual banner, which fades.
@@ -17,3 +20,5 @@ void addPrinterPage(pappl_printer_t* printer, const char* subpath, pappl_resourc
 // The printer a page registered with addPrinterPage is for, or null when it
 // was deleted.
 pappl_printer_t* printerOfPage(pappl_client_t* client, void* data);
+
+}  // namespace tvl

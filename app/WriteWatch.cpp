@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/WriteWatch.h"
 
 #include <cerrno>
@@ -6,6 +7,8 @@
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+
+namespace tvl {
 
 namespace {
 
@@ -127,3 +130,5 @@ void WriteWatch::watchWrites()
         }
     }
 }
+
+}  // namespace tvl

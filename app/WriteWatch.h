@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A watch over one job's writes to a network printer. libpappl writes to
 // the printer's socket with a blocking write() and no timeout: a printer
 // that stops reading would hold the job and the printer for ever, and
@@ -13,6 +14,8 @@
 #include <pthread.h>
 
 #include <pappl/pappl.h>
+
+namespace tvl {
 
 class WriteWatch {
 public:
@@ -58,3 +61,5 @@ private:
     std::atomic<uint64_t> sequence_{0};
     std::atomic<Cause> cause_{Cause::None};
 };
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tavelin-printer-app: libpappl's main loop, the system it serves and where
 // that system keeps its state.
 #include <array>
@@ -23,6 +24,8 @@
 #include "app/SettingsPage.h"
 #include "app/WebAccess.h"
 #include "settings/Version.h"
+
+namespace tvl {
 
 namespace {
 
@@ -355,8 +358,11 @@ const char* subCommandOf(int argc, char* argv[])
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     ignoreBrokenPipes();
     const char* subCommand = subCommandOf(argc, argv);
     if (strcmp(subCommand, "devices") == 0) {

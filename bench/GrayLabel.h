@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmark label as 8-bit gray, for the printer application's job: the
 // same pixels as the filter benchmark's 1-bit label, 0 black and 255 white,
 // the way an IPP client sends a sgray_8 PWG raster page.
@@ -6,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+namespace tvl {
 
 namespace bench {
 
@@ -30,3 +33,5 @@ inline bool bitsToGray(std::span<const uint8_t> bits, size_t width, std::span<ui
 }
 
 }  // namespace bench
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/LabelContent.h"
 
 #include <cstring>
+
+namespace tvl {
 
 namespace bench {
 
@@ -218,3 +221,5 @@ unsigned blackPixels(const std::vector<uint8_t>& bits)
 }
 
 }  // namespace bench
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmark's label content: a 4 x 6 in label at 203 dpi drawn from a
 // seeded generator (border, text-like glyph rows, a 1D barcode, a 2D matrix
 // code; about 15% black). Shared by the job generator and the
@@ -6,6 +7,8 @@
 
 #include <cstdint>
 #include <vector>
+
+namespace tvl {
 
 namespace bench {
 
@@ -26,3 +29,5 @@ unsigned countRuns(const std::vector<uint8_t>& bits);
 unsigned blackPixels(const std::vector<uint8_t>& bits);
 
 }  // namespace bench
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-bench-job OUTPUT LABELS [compressed|uncompressed] [SEED]
 //
 // Writes the benchmark's raster job through libcups: LABELS labels of 4 x 6 in
@@ -22,8 +23,13 @@
 #include "bench/LabelContent.h"
 #include "tools/raster/RasterWriter.h"
 
+namespace tvl {
+
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc < 3) {
         fprintf(stderr, "usage: %s OUTPUT LABELS [compressed|uncompressed] [SEED]\n", argv[0]);
         return 2;

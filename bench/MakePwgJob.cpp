@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-bench-pwg [--reference ROWS] OUTPUT LABELS [SEED]
 //
 // Writes the printer application benchmark's job: LABELS labels of 4 x 6 in
@@ -20,8 +21,13 @@
 #include "bench/LabelContent.h"
 #include "bench/PwgJob.h"
 
+namespace tvl {
+
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     unsigned long rows = 0;
     if (argc > 2 && strcmp(argv[1], "--reference") == 0) {
         char* end = nullptr;

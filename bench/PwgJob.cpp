@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "bench/PwgJob.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include "bench/GrayLabel.h"
 #include "bench/LabelContent.h"
 #include "tools/raster/RasterWriter.h"
+
+namespace tvl {
 
 namespace bench {
 
@@ -126,3 +129,5 @@ PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned 
 }
 
 }  // namespace bench
+
+}  // namespace tvl

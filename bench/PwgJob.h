@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer application benchmark's job: labels of 4 x 6 in at 203 dpi
 // (812 x 1218 pixels) from the filter benchmark's seeded label content, as one
 // sgray_8 PWG raster document written through libcups.
 #pragma once
 
 #include <cstdint>
+
+namespace tvl {
 
 namespace bench {
 
@@ -30,3 +33,5 @@ PwgJobResult writePwgJob(int fd, unsigned labels, uint64_t seed);
 PwgJobResult writeReferenceJob(int fd, unsigned labels, uint64_t seed, unsigned rows);
 
 }  // namespace bench
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-bench-floor < JOB: the least any filter of a raster job must do. Reads
 // every page of the CUPS raster stream on standard input with
 // cupsRasterReadHeader and one cupsRasterReadPixels per page, and nothing
@@ -8,8 +9,13 @@
 
 #include <cups/raster.h>
 
+namespace tvl {
+
+}  // namespace tvl
+
 int main()
 {
+    using namespace tvl;
     cups_raster_t* raster = cupsRasterOpen(0, CUPS_RASTER_READ);
     if (raster == nullptr) {
         fprintf(stderr, "tvl-bench-floor: cannot open the raster stream\n");

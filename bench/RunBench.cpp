@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-bench-run CASES RUNS KEEPDIR: times filter runs side by side.
 //
 // CASES is a file of one case per line, fields separated by tabs:
@@ -28,6 +29,8 @@
 #include <time.h>
 #include <unistd.h>
 #include <vector>
+
+namespace tvl {
 
 namespace {
 
@@ -173,8 +176,11 @@ long long fileSize(const std::string& path)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc != 4) {
         fprintf(stderr, "usage: %s CASES RUNS KEEPDIR\n", argv[0]);
         return 2;

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The scheduler stage of the benchmark (scripts/bench.sh cupsd; see
 # BENCHMARKS.md): prints one raster job through a private cupsd three ways
 # and reports, per way, the medians of RUNS rounds of

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Where `cmake --install` puts the driver: the folders of the CUPS on this
 # machine, as cups-config reports them. Packagers may set each cache variable
 # (and stage with DESTDIR).

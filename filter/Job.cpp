@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "filter/Job.h"
 
 #include <array>
@@ -24,6 +25,8 @@
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
 #include "settings/Version.h"
+
+namespace tvl {
 
 namespace {
 
@@ -334,3 +337,5 @@ int runJob(int argc, char* argv[])
     }
     return printRasterJob(out, &settings, [] { return cupsRasterOpen(kStdinFd, CUPS_RASTER_READ); });
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One print job, from the filter's argument vector to its exit status.
 #pragma once
 
@@ -7,4 +8,8 @@
 // scheduler cancels the job with SIGTERM: the page in hand is finished and the
 // job ends there. More than one job may run, one after the other, in one
 // process.
+
+namespace tvl {
 int runJob(int argc, char* argv[]);
+
+}  // namespace tvl

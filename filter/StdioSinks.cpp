@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "filter/StdioSinks.h"
 
 #include <cerrno>
@@ -7,6 +8,8 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace tvl {
 
 StderrLog::~StderrLog()
 {
@@ -103,3 +106,5 @@ bool StdoutPrinter::flush()
     log_.flush();
     return true;
 }
+
+}  // namespace tvl

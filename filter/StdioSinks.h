@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The filter's sinks: standard output is the printer (the backend reads
 // it), standard error the scheduler's log.
 //
@@ -10,6 +11,8 @@
 #pragma once
 
 #include "output/Sink.h"
+
+namespace tvl {
 
 class StderrLog : public LogSink {
 public:
@@ -52,3 +55,5 @@ public:
 private:
     StderrLog& log_;
 };
+
+}  // namespace tvl

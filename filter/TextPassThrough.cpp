@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "filter/TextPassThrough.h"
 
 #include <cerrno>
@@ -6,6 +7,8 @@
 #include <unistd.h>
 
 #include "output/Commands.h"
+
+namespace tvl {
 
 ssize_t readSome(int fd, std::span<uint8_t> buffer)
 {
@@ -49,3 +52,5 @@ int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead, int rea
     }
     return out.printer.flush() ? kTextSent : kTextWriteFailed;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pass-through of a file already in the printer's language: its bytes go to
 // the printer unchanged, followed by CR LF.
 #pragma once
@@ -7,6 +8,8 @@
 #include <sys/types.h>
 
 #include "output/Sink.h"
+
+namespace tvl {
 
 // One read() of at most buffer.size() bytes from `fd`, retried when a signal
 // interrupts it. Returns the number of bytes read, which may be fewer than
@@ -24,3 +27,5 @@ inline constexpr int kTextWriteFailed = 2;  // reported by the printer sink
 // read buffer is the call's own; when it cannot be had, that is a read
 // failure (ENOMEM).
 int printText(Output& out, int fd, std::span<const uint8_t> alreadyRead = {}, int readError = 0);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Any bytes as a PNG or JPEG (JPEG when they start like one) through
 // renderDocument onto a small label: a decoder error must come back as a
 // reason, never a crash, a leak, a hang or memory beyond the limits.
@@ -10,6 +11,8 @@
 
 #include "app/render/Render.h"
 
+namespace tvl {
+
 namespace {
 
 class DropPages : public PageSink {
@@ -19,8 +22,11 @@ public:
 
 }  // namespace
 
+}  // namespace tvl
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace tvl;
     const int fd = memfd_create("image", MFD_CLOEXEC);
     if (fd < 0) {
         return 0;

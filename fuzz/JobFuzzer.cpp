@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole job in-process. The first input byte picks the job's rotation (0,
 // 1, 2, 3 or the unknown 7), its compression (0, 1 or 2) and where the rest
 // of the bytes come from: the raster stream on standard input, or a file
@@ -14,6 +15,8 @@
 #include <unistd.h>
 
 #include "filter/Job.h"
+
+namespace tvl {
 
 namespace {
 
@@ -34,8 +37,11 @@ bool writeAll(int fd, const uint8_t* data, size_t size)
 
 }  // namespace
 
+}  // namespace tvl
+
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
 {
+    using namespace tvl;
     setenv("PPD", TVL_FUZZ_PPD, 1);
     // The printer stream goes nowhere; standard input is a memory file that
     // each run refills.
@@ -51,6 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace tvl;
     if (size == 0) {
         return 0;
     }

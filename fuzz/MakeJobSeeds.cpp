@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the seed corpus of fuzz_job into the folder given as argument:
 // small raster streams through libcups's writer, each behind the option
 // byte that fuzz_job reads first (rotation, compression, standard input).
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "tools/raster/RasterWriter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -54,8 +57,11 @@ bool writeSeed(const std::string& path, uint8_t optionByte, const std::vector<Pa
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc != 2) {
         fprintf(stderr, "usage: %s corpus-folder\n", argv[0]);
         return 1;

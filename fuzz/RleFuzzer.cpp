@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run-length coder against a decoder: any input comes back unchanged, the
 // coded form is never longer than twice the input, and the coder writes
 // nothing past that bound (the output buffer is exactly that long, so
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "output/Rle.h"
+
+namespace tvl {
 
 namespace {
 
@@ -33,8 +36,11 @@ bool rleDecode(const uint8_t* coded, size_t length, std::vector<uint8_t>* out)
 
 }  // namespace
 
+}  // namespace tvl
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace tvl;
     const size_t bound = rleMaxEncodedSize(size);
     std::unique_ptr<uint8_t[]> coded(new uint8_t[bound == 0 ? 1 : bound]);
     const size_t n = rleEncode(std::span<const uint8_t>(data, size), std::span<uint8_t>(coded.get(), bound));

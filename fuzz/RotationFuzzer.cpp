@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Quarter turns: a 1-bit page of any size and content, turned clockwise
 // and then counter-clockwise, shows the same pixels again; the turned page
 // has the swapped size and zero pad bits. The page buffers are sized as the
@@ -17,6 +18,8 @@
 #include "output/Buffer.h"
 #include "output/Rotation.h"
 #include "output/Sink.h"
+
+namespace tvl {
 
 namespace {
 
@@ -57,8 +60,11 @@ ByteBuffer turn(int32_t rotation, ByteBuffer page, cups_page_header_t* header)
 
 }  // namespace
 
+}  // namespace tvl
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    using namespace tvl;
     if (size < 4) {
         return 0;
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/Band.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include "output/Buffer.h"
 #include "output/Rle.h"
 #include "output/Rotation.h"
+
+namespace tvl {
 
 namespace {
 
@@ -216,3 +219,5 @@ PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* hea
     }
     return sendRows(out, rows, *header, settings, copies);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Raster pages: the page bitmap sent in bands of at most 200 rows, raw or
 // run-length compressed, then the print command with the copy count.
 #pragma once
@@ -15,6 +16,8 @@
 #include "output/Sink.h"
 #include "settings/PageLimit.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 // Band block heads; 16-bit fields low byte first, values taken mod 65536.
 std::array<uint8_t, command::kRawBandHeadSize> rawBandHead(uint32_t startRow, uint32_t bytesPerLine,
@@ -95,3 +98,5 @@ struct PageBuffers {
 // The raster stream stays open.
 PageResult printPage(Output& out, cups_raster_t* raster, cups_page_header_t* header, const Settings& settings,
                      int32_t copies, PageBuffers* buffers);
+
+}  // namespace tvl

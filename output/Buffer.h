@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Page memory: owned byte buffers that release themselves on every path,
 // and size arithmetic that reports overflow instead of wrapping.
 #pragma once
@@ -6,6 +7,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+
+namespace tvl {
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -56,3 +59,5 @@ inline bool checkedAdd(size_t a, size_t b, size_t* sum)
 {
     return !__builtin_add_overflow(a, b, sum);
 }
+
+}  // namespace tvl

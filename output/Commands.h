@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer's command set: every byte sequence this driver sends to the
 // printer is made from the entries below, and nowhere else.
 //
@@ -26,6 +27,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+
+namespace tvl {
 
 namespace command {
 
@@ -73,3 +76,5 @@ constexpr char sensorLetter(int32_t sensorType)
 }
 
 }  // namespace command
+
+}  // namespace tvl

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // An owned file descriptor, closed on every path out.
 #pragma once
 
 #include <unistd.h>
+
+namespace tvl {
 
 class UniqueFd {
 public:
@@ -25,3 +28,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+}  // namespace tvl

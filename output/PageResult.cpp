@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/PageResult.h"
 
 #include <cinttypes>
 #include <cstdio>
 
 #include "output/SystemError.h"
+
+namespace tvl {
 
 void describePageError(const PageResult& result, int pageNumber, char* text, size_t size)
 {
@@ -42,3 +45,5 @@ void describePageError(const PageResult& result, int pageNumber, char* text, siz
         break;
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What became of a page: printed, or why not, as an error code and its
 // detail. The core's band and turn code and the application's renderers
 // answer with it; describePageError holds the texts a user reads.
@@ -7,6 +8,8 @@
 #include <cstdint>
 
 #include "settings/PageLimit.h"
+
+namespace tvl {
 
 // Why a page did not print. The print command is written only for a page
 // that printed; blocks already sent stay sent.
@@ -45,3 +48,5 @@ inline PageResult pageFailed(PageError error, uint64_t detail = 0)
 // ("Not enough memory for page 2 (2400000 bytes)"), without a line end.
 // Writes at most `size` bytes with the terminating zero.
 void describePageError(const PageResult& result, int pageNumber, char* text, size_t size);
+
+}  // namespace tvl

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/Rle.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "output/Sink.h"
+
+namespace tvl {
 
 namespace {
 
@@ -151,3 +154,5 @@ size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32
     out.log.write(kComplete.data());
     return written;
 }
+
+}  // namespace tvl

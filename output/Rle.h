@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run-length coding of a band for the compressed band block.
 //
 // Only 0x00 and 0xFF bytes (eight like pixels) are coded, as the byte
@@ -10,6 +11,8 @@
 #include <span>
 
 #include "output/Sink.h"
+
+namespace tvl {
 
 // Called once per run, in order, with the run's byte and count.
 using RleRunObserver = void (*)(void* context, uint8_t value, unsigned count);
@@ -28,3 +31,5 @@ size_t rleEncode(std::span<const uint8_t> input, std::span<uint8_t> output,
 // Codes rows x bytesPerLine bytes of a band, logging the start, every run
 // (when the log wants run lines) and the end. Returns the coded length.
 size_t RLECompression(Output& out, const uint8_t* input, uint8_t* output, uint32_t rows, uint32_t bytesPerLine);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/Rotation.h"
 
 #include <cerrno>
@@ -14,6 +15,8 @@
 
 #include "output/Buffer.h"
 #include "output/Commands.h"
+
+namespace tvl {
 
 namespace {
 
@@ -449,3 +452,5 @@ PageResult convertRotation(Output& out, int32_t rotation, std::span<uint8_t> pag
     }
     return result;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Page orientation: the orientation commands, and quarter turns of 1-bit
 // page bitmaps done in memory (the printer turns half-turned pages itself).
 //
@@ -14,6 +15,8 @@
 #include "output/Buffer.h"
 #include "output/PageResult.h"
 #include "output/Sink.h"
+
+namespace tvl {
 
 // Bytes per turned row for a page of `height` rows: height / 8 rounded up.
 constexpr size_t turnedRowBytes(uint32_t height)
@@ -65,3 +68,5 @@ bool useTurnKernel(TurnKernel kernel);
 
 // Writes the half-turn command "SOB".
 void rotate180Degree(Output& out);
+
+}  // namespace tvl

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/Setup.h"
 
 #include "output/Commands.h"
 #include "settings/Models.h"
 #include "settings/Units.h"
+
+namespace tvl {
 
 // Models below this number take the offset as a fourth field of the length
 // command; the others get a separate "SA" command.
@@ -102,3 +105,5 @@ int primaryProcess(Output& out, Settings settings)
     }
     return out.printer.flush() ? 0 : 1;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The setup block: the text commands written once per raster job, before
 // the first page, that set the printer up for the job's labels.
 #pragma once
@@ -6,6 +7,8 @@
 
 #include "output/Sink.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 // One operation per command; each writes its command to the printer and
 // then its diagnostic line. Millimetres become dots at out.dot.
@@ -22,3 +25,5 @@ void setRewinder(Output& out, int32_t rewinder);
 // Writes the whole block and flushes it to the printer. 0 when sent; 1 when
 // the write to the printer failed (errno set; the caller reports it).
 int primaryProcess(Output& out, Settings settings);
+
+}  // namespace tvl

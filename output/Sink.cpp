@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "output/Sink.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+namespace tvl {
 
 namespace {
 
@@ -48,3 +51,5 @@ void logSystemError(Output& out, const char* text, int error)
     out.log.write(why);
     out.log.write("\n");
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the printer command stream and the driver's diagnostics go.
 //
 // The code in output/ never names standard output or standard error: it
@@ -13,6 +14,8 @@
 #include <string_view>
 
 #include "settings/Log.h"
+
+namespace tvl {
 
 // The printer's byte stream. Writes may be buffered; flush() hands them to
 // the printer. A sink remembers a failed write and reports it at the next
@@ -49,3 +52,5 @@ inline void writePrinter(Output& out, std::string_view text)
 // Writes `text`, ": ", the system's text for `error` and "\n" to the log:
 // the line perror(text) writes.
 void logSystemError(Output& out, const char* text, int error);
+
+}  // namespace tvl

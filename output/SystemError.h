@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The system's text for an errno value, safe in any thread: strerror_r,
 // never strerror (the printer application runs jobs on several printers at
 // once).
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+namespace tvl {
 
 // GNU strerror_r: the text, in `buffer` or a static string of the library.
 inline const char* systemErrorText(int error, char* buffer, size_t size)
@@ -27,3 +30,5 @@ inline std::string systemErrorReason(const std::string& what, int error)
     char text[128];
     return what + ": " + systemErrorText(error, text, sizeof text);
 }
+
+}  // namespace tvl

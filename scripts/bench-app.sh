@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The printer application benchmark (BENCHMARKS.md, "The printer
 # application"): one job of 200 labels of 4 x 6 in at 203 dpi, a sgray_8 PWG
 # raster document, sent by Print-Job to tavelin-printer-app and to Debian's

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The benchmark (see BENCHMARKS.md): builds the filter and the benchmark
 # programs into build-bench/, writes the seeded 1000-label 4 x 6 in job,
 # times the filter beside the read-only floor and CUPS's own rastertolabel,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs what is missing, then configures and builds into build/ (or $BUILD_DIR).
 set -eu
 cd "$(dirname "$0")/.."

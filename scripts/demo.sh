@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The demo: prints the bundled sample label without a printer.
 #
 #   samples/label.ps (4 x 6 in: text, a barcode-like pattern, a border)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # A fuzzing campaign: every libFuzzer target of fuzz/ in turn, MINUTES each,
 # each growing a corpus of its own that is kept between campaigns.
 #

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Installs, from Debian's packages, everything needed to build the driver,
 # run the demo and run the whole test suite. Safe to run again: packages
 # already present are left alone. Used by the README, by CI and by the demo.

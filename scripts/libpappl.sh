@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Builds the printer application's own libpappl: Debian's pappl 1.3.1 source
 # package with the project's patches (app/libpappl/patches, applied in the
 # order of app/libpappl/series), as a static library in build-deps/pappl

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The real-scheduler stage of the test suite: prints a PDF, a PNG, a raster
 # file and a native file through a private cupsd with a queue made from a
 # generated PPD, and checks what reached the device (tests/cups/cupsd-e2e.sh).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Bounded fuzzing, as CI runs it: builds the libFuzzer targets of fuzz/ with
 # clang, AddressSanitizer and UndefinedBehaviorSanitizer in build-fuzz/ (or
 # $BUILD_DIR) and runs each for $FUZZ_SECONDS seconds (default 60) from its

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The whole test suite once more, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (clang) in build-asan/ (or $BUILD_DIR).
 #

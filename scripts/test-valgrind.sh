@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The end-to-end and fault suites with every run of the filter under
 # valgrind's memcheck: no invalid read or write, no use of uninitialised
 # memory, no leak (definite, indirect or possible). Builds in

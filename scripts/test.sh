@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The whole test suite, as CI runs it: installs what is missing, builds and
 # runs every test. Each stage below fails the run on any failure.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the printers offer, in one place: the standard label sizes, the
 // custom size range, the print heads' resolutions, the vendor keywords and
 // the ranges of the settings. The filter's size table, the printer
@@ -9,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+
+namespace tvl {
 
 // A label size in hundredths of an inch: width across the print head by
 // length along the feed.
@@ -156,3 +159,5 @@ inline constexpr int32_t kDefaultSpeedIps = 4;
 inline constexpr IntRange kCopiesRange = {1, 9999};
 inline constexpr IntRange kWriteTimeoutRange = {1, 3600};      // seconds
 inline constexpr int32_t kDefaultWriteTimeout = 60;
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/LabelSize.h"
 
 #include "settings/Units.h"
+
+namespace tvl {
 
 void convertPageSize(int32_t pageSize, float dotsPerMm, int32_t* first, int32_t* second)
 {
@@ -51,3 +54,5 @@ void computeLabelSize(Settings* settings, float dotsPerMm)
         convertCustomPageSize(*settings, dotsPerMm, first, second);
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Label size in printer dots, from a standard size number or a custom size.
 #pragma once
 
@@ -5,6 +6,8 @@
 
 #include "settings/Capabilities.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 // Writes the length in dots of standard size `pageSize` to *first and its
 // width to *second, at `dotsPerMm` (8.0, 11.8 or 23.6). A number outside
@@ -20,3 +23,5 @@ void convertCustomPageSize(const Settings& settings, float dotsPerMm, int32_t* f
 // length and width trade places for a quarter-turned job (rotation other
 // than 0 and 2). A field the conversion does not write keeps its value.
 void computeLabelSize(Settings* settings, float dotsPerMm);
+
+}  // namespace tvl

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/Log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+namespace tvl {
 
 namespace {
 
@@ -37,3 +40,5 @@ void customParamLog(LogSink& log, const char* format, ...)
     prefixedLine(log, kCustomParamLogPrefix, format, args);
     va_end(args);
 }
+
+}  // namespace tvl

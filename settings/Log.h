@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The driver's diagnostics: the sink its lines go to and the prefixes they
 // begin with.
 //
@@ -10,6 +11,8 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
+
+namespace tvl {
 
 // Diagnostic text: whole lines, each ending in "\n".
 class LogSink {
@@ -57,3 +60,5 @@ consteval std::array<char, kDriverLogPrefix.size() + N> driverText(const char (&
 // A line longer than 255 bytes is cut there; none of the driver's is.
 void driverLog(LogSink& log, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void customParamLog(LogSink& log, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace tvl

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/Models.h"
+
+namespace tvl {
 
 int jobSetup(int32_t modelNumer, LogSink& log)
 {
@@ -9,3 +12,5 @@ int jobSetup(int32_t modelNumer, LogSink& log)
     driverLog(log, "This printer is not supported.\n");
     return 1;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer models this filter drives.
 #pragma once
 
@@ -5,6 +6,8 @@
 #include <cstdint>
 
 #include "settings/Log.h"
+
+namespace tvl {
 
 inline constexpr std::array<int32_t, 37> kSupportedModels = {
     5,   8,   9,   23,  27,  28,  34,  38,  39,  44,  45,  47,  55,
@@ -38,3 +41,5 @@ constexpr bool isRewinderModel(int32_t model)
 
 // Logs the model number and whether it is supported. 0: supported, 1: not.
 int jobSetup(int32_t modelNumer, LogSink& log);
+
+}  // namespace tvl

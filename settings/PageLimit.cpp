@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/PageLimit.h"
 
 #include <cinttypes>
 #include <cstdio>
+
+namespace tvl {
 
 namespace {
 
@@ -83,3 +86,5 @@ void describeOversizedPage(const RasterPage& page, unsigned pageNumber, char* te
              pageNumber, page.width, page.height, pageBytes(page), resolution, limit.bitsPerPixel,
              limit.bitsPerPixel == 1 ? "" : "s", limit.side, limit.bytesPerLine, limit.bytes);
 }
+
+}  // namespace tvl

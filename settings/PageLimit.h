@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The largest raster page a label can need, checked on the page header
 // before any memory is taken for the page's pixels.
 //
@@ -20,6 +21,8 @@
 #include <cstdint>
 
 #include "settings/Capabilities.h"
+
+namespace tvl {
 
 // The sizes of one page as its raster header gives them.
 struct RasterPage {
@@ -71,3 +74,5 @@ bool pageFitsLabel(const RasterPage& page);
 // has at most 9135 pixels a side, 1142 bytes a line and 1178415 bytes",
 // without a line end. Writes at most `size` bytes with the terminating zero.
 void describeOversizedPage(const RasterPage& page, unsigned pageNumber, char* text, size_t size);
+
+}  // namespace tvl

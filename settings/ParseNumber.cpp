@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/ParseNumber.h"
 
 #include <cerrno>
 #include <cstdlib>
+
+namespace tvl {
 
 bool parseInt32(const char* text, int32_t min, int32_t max, int32_t* value)
 {
@@ -17,3 +20,5 @@ bool parseInt32(const char* text, int32_t min, int32_t max, int32_t* value)
     *value = static_cast<int32_t>(parsed);
     return true;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/PpdSettings.h"
 
 #include <cctype>
@@ -11,6 +12,8 @@
 
 #include "settings/Models.h"
 #include "settings/Units.h"
+
+namespace tvl {
 
 namespace {
 
@@ -210,3 +213,5 @@ int initializeSettings(const char* options, LogSink& log, Settings* settings, fl
     *dotsPerMm = dotsPerMillimetre(s.resolution);
     return 0;
 }
+
+}  // namespace tvl

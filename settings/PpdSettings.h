@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the job settings from the queue's PPD (env PPD) and the job options.
 #pragma once
 
@@ -7,6 +8,8 @@
 
 #include "settings/Log.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 // Opens the PPD, marks its defaults and then the job's options, fills the
 // whole record (lengthDot and widthDot stay 0), sets *dotsPerMm to the dots
@@ -36,3 +39,5 @@ int32_t parseChoiceValue(const char* keyword);
 
 // One line per setting, then the rule line; rewinder only for its models.
 void writeSettingsDump(LogSink& log, const Settings& settings);
+
+}  // namespace tvl

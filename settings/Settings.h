@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 // The job settings record: everything the filter needs to know about one job,
 // read once from the queue's PPD and the job's options.
 #pragma once
 
 #include <cstdint>
+
+namespace tvl {
 
 // 21 fields of 32 bits in a fixed order. A plain value: no pointers, copied
 // freely. Missing options are stored as -1 (see PpdSettings.h).
@@ -31,3 +34,5 @@ struct Settings {
 };
 
 static_assert(sizeof(Settings) == 21 * 4, "Settings is 21 fields of 32 bits");
+
+}  // namespace tvl

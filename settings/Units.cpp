@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "settings/Units.h"
 
 #include <cmath>
 #include <limits>
 
 #include "settings/Capabilities.h"
+
+namespace tvl {
 
 int32_t truncateToInt32(double value)
 {
@@ -36,3 +39,5 @@ int32_t millimetresToDots(int32_t millimetres, float dotsPerMm)
     const float dots = static_cast<float>(millimetres) * dotsPerMm;
     return truncateToInt32(dots);
 }
+
+}  // namespace tvl

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: Apache-2.0
 // Unit conversions shared by the label size and the setup commands.
 #pragma once
 
 #include <cstdint>
+
+namespace tvl {
 
 // Truncates toward zero to a 32-bit signed integer. Values beyond the 32-bit
 // range give the nearest limit and NaN gives 0, where a plain conversion
@@ -15,3 +18,5 @@ float dotsPerMillimetre(int32_t resolution);
 
 // Whole millimetres to printer dots: single-precision product, truncated.
 int32_t millimetresToDots(int32_t millimetres, float dotsPerMm);
+
+}  // namespace tvl

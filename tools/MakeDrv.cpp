@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes the PPD source from ppd/tavelin.drv.in: a line "@LABEL_SIZES@"
 // becomes one CustomMedia line per standard size, "@CUSTOM_SIZE_RANGE@" the
 // MinSize and MaxSize lines, "@RESOLUTIONS@" one Resolution line per print
@@ -11,6 +12,8 @@
 
 #include "settings/Capabilities.h"
 #include "settings/Version.h"
+
+namespace tvl {
 
 namespace {
 
@@ -64,8 +67,11 @@ void writeLine(FILE* out, std::string_view line)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc != 3) {
         fprintf(stderr, "Usage: tvl-make-drv TEMPLATE OUTPUT\n");
         return 2;

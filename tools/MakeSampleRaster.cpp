@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-make-raster OUTPUT [PAGES]: writes a small sample CUPS raster job (4 x 6
 // inch labels at 203 dpi, 1 bit per pixel, a border, bars and a box) through
 // libcups's raster writer.
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include "tools/raster/RasterWriter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -36,8 +39,11 @@ std::vector<unsigned char> drawLabel(unsigned number)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc < 2) {
         fprintf(stderr, "usage: %s OUTPUT [PAGES]\n", argv[0]);
         return 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Decode.h"
 
 #include <cerrno>
@@ -7,6 +8,8 @@
 
 #include "output/Fd.h"
 #include "output/SystemError.h"
+
+namespace tvl {
 
 bool checkImageSize(uint64_t width, uint64_t height, std::string* reason)
 {
@@ -112,3 +115,5 @@ PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInpu
         return unrendered();
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Decoding PNG and JPEG images into gray, reduced while they decode to the
 // size they will have on the label (see Reduce.h), with every decoder error
 // turned into a returned failure with a reason: no exception, no abort, no
@@ -10,6 +11,8 @@
 #include "app/render/Gray.h"
 #include "app/render/Page.h"
 #include "app/render/Place.h"
+
+namespace tvl {
 
 // Where a document comes from: the file at `path` when it is set, else the
 // open descriptor `fd` (read from its current position, left open).
@@ -58,3 +61,5 @@ using DecodeFd = PageResult (*)(int fd, const LabelGeometry& label, PageSink* st
                                 std::string* reason);
 PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
                        PageSink* stop, GrayImage* out, std::string* reason) noexcept;
+
+}  // namespace tvl

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 // A 5 x 7 bitmap font for printable ASCII (32..126), for the test label.
 // Five columns per glyph, left to right; bit 0 of a column is the top row.
 #pragma once
 
 #include <array>
 #include <cstdint>
+
+namespace tvl {
 
 inline constexpr int kGlyphColumns = 5;
 inline constexpr int kGlyphRows = 7;
@@ -53,3 +56,5 @@ constexpr const Glyph& glyphFor(char c)
     const auto u = static_cast<unsigned char>(c);
     return kFont5x7[(u >= 32 && u <= 126) ? u - 32 : '?' - 32];
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Gray images of the printer application's document rendering: one byte per
 // pixel, 0 black .. 255 white, rows top down with no padding.
 #pragma once
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "output/Buffer.h"
+
+namespace tvl {
 
 struct GrayImage {
     uint32_t width = 0;
@@ -38,3 +41,5 @@ inline bool allocateGray(uint32_t width, uint32_t height, uint8_t fill, GrayImag
     image->height = height;
     return true;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // JPEG through libjpeg. libjpeg reports errors through error_exit, which
 // here longjmps: the functions that set the jump point hold only plain C
 // state (JpegState); every object with a destructor lives in decodeJpeg.
@@ -11,6 +12,8 @@
 
 #include "app/render/Decode.h"
 #include "app/render/Reduce.h"
+
+namespace tvl {
 
 namespace {
 
@@ -271,3 +274,5 @@ PageResult decodeJpeg(const DocumentInput& input, const LabelGeometry& label, Pa
 {
     return decodeInput("JPEG", decodeJpegFd, input, label, stop, out, reason);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What document rendering hands on: one packed 1-bit bitmap per label, and
 // the receiver of those bitmaps.
 #pragma once
@@ -7,6 +8,8 @@
 #include <span>
 
 #include "output/PageResult.h"
+
+namespace tvl {
 
 // One label: `length` rows of `bytesPerRow` = (width + 7) / 8 bytes, top row
 // first (as the first row of a raster page), most significant bit the
@@ -38,3 +41,5 @@ inline PageResult unrendered()
 {
     return pageFailed(PageError::Unrendered);
 }
+
+}  // namespace tvl

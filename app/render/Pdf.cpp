@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Pdf.h"
 
 #include <cerrno>
@@ -13,6 +14,8 @@
 
 #include "output/Fd.h"
 #include "output/SystemError.h"
+
+namespace tvl {
 
 namespace {
 
@@ -168,3 +171,5 @@ PageResult renderPdf(const DocumentInput& input, PageWriter* writer, std::string
         return unrendered();
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PDF pages through poppler, one label per page.
 #pragma once
 
@@ -5,6 +6,8 @@
 
 #include "app/render/Decode.h"
 #include "app/render/Writer.h"
+
+namespace tvl {
 
 // Largest PDF read from a descriptor (a path is handed to poppler as is).
 inline constexpr size_t kMaxPdfBytes = size_t{1} << 30;
@@ -17,3 +20,5 @@ inline constexpr size_t kMaxPdfBytes = size_t{1} << 30;
 // Unrendered with a reason when the file is not a PDF, is locked by a
 // password, has no pages, or a page cannot be rendered.
 PageResult renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept;
+
+}  // namespace tvl

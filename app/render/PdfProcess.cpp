@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/PdfProcess.h"
 
 #include <cerrno>
@@ -16,6 +17,8 @@
 #include "output/SystemError.h"
 
 extern char** environ;
+
+namespace tvl {
 
 namespace {
 
@@ -259,3 +262,5 @@ PageResult renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std
         return unrendered();
     }
 }
+
+}  // namespace tvl

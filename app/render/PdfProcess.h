@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PDF pages rendered by a helper program, tavelin-pdf-render, that the job
 // starts: poppler and the dozen libraries it brings (fonts, color, image
 // codecs, NSS) never load into the server, which keeps the server small,
@@ -17,6 +18,8 @@
 
 #include "app/render/Decode.h"
 #include "app/render/Writer.h"
+
+namespace tvl {
 
 inline constexpr char kPdfRendererName[] = "tavelin-pdf-render";
 
@@ -47,3 +50,5 @@ inline uint32_t getLe32(const uint8_t* p)
     return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 }  // namespace pdf_frame
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tavelin-pdf-render: renders one PDF's pages into labels for the printer
 // application (see PdfProcess.h for why it is a program of its own, and for
 // its output).
@@ -14,6 +15,8 @@
 
 #include "app/render/Pdf.h"
 #include "app/render/PdfProcess.h"
+
+namespace tvl {
 
 namespace {
 
@@ -84,8 +87,11 @@ int failWith(const std::string& reason)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     LabelGeometry label{};
     uint32_t orientation = 0;
     DitherMatrix matrix{};

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Place.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+
+namespace tvl {
 
 namespace {
 
@@ -248,3 +251,5 @@ bool placeImage(const GrayImage& image, const LabelGeometry& label, Turn turn, G
     }
     return true;
 }
+
+}  // namespace tvl

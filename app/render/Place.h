@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Placing a gray image on the label: turned as IPP orientation-requested
 // asks, scaled to fit with its aspect ratio kept, centred, white around.
 //
@@ -22,6 +23,8 @@
 #include <string>
 
 #include "app/render/Gray.h"
+
+namespace tvl {
 
 inline constexpr int kOrientationPortrait = 3;
 inline constexpr int kOrientationLandscape = 4;
@@ -69,3 +72,5 @@ bool checkLabel(const LabelGeometry& label, std::string* reason);
 // Draws `image` turned by `turn` onto a new widthDots x lengthDots label,
 // white around. False with a reason (bad sizes, no memory).
 bool placeImage(const GrayImage& image, const LabelGeometry& label, Turn turn, GrayImage* out, std::string* reason);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PNG through libpng. libpng reports errors by longjmp: the functions that
 // set a jump point below hold only plain C state (PngState), and every
 // object with a destructor lives in decodePng, outside them.
@@ -10,6 +11,8 @@
 
 #include "app/render/Decode.h"
 #include "app/render/Reduce.h"
+
+namespace tvl {
 
 namespace {
 
@@ -192,3 +195,5 @@ PageResult decodePng(const DocumentInput& input, const LabelGeometry& label, Pag
 {
     return decodeInput("PNG", decodePngFd, input, label, stop, out, reason);
 }
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Reduce.h"
 
 #include <cstring>
+
+namespace tvl {
 
 namespace {
 
@@ -149,3 +152,5 @@ void reducerFinish(AreaReducer* r, GrayImage* out)
     }
     *out = std::move(r->image);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Area-average reduction of an image while it is decoded, so that a large
 // image never sits in memory at full size: rows (or, for interlaced images,
 // pieces of rows) go in as they are decoded, and only the reduced image and
@@ -12,6 +13,8 @@
 #include <string>
 
 #include "app/render/Gray.h"
+
+namespace tvl {
 
 struct AreaReducer {
     uint32_t srcWidth = 0;
@@ -44,3 +47,5 @@ void reducerAddRow(AreaReducer* r, uint32_t y, const uint8_t* gray, uint32_t cou
 
 // Writes the output rows still pending and moves the image to *out.
 void reducerFinish(AreaReducer* r, GrayImage* out);
+
+}  // namespace tvl

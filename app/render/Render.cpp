@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Render.h"
 
 #include <cstring>
 
 #include "app/render/PdfProcess.h"
 #include "app/render/Writer.h"
+
+namespace tvl {
 
 bool documentKindForMime(const char* mimeType, DocumentKind* kind)
 {
@@ -93,3 +96,5 @@ bool renderTestLabel(const LabelGeometry& label, const TestLabelInfo& info, cons
         return false;
     }
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rendering of the documents the printer application accepts besides its
 // raster formats - PNG, JPEG, PDF - and of its test label, into the
 // printer's 1-bit labels. No PAPPL here: a PAPPL filter callback reads the
@@ -17,6 +18,8 @@
 #include "app/render/Page.h"
 #include "app/render/Place.h"
 #include "app/render/TestLabel.h"
+
+namespace tvl {
 
 enum class DocumentKind { Png, Jpeg, Pdf };
 
@@ -50,3 +53,5 @@ bool imageDiffuses(ContentOptimize content, DocumentKind kind, const GrayImage& 
 // page to the sink. label.orientation is not used.
 bool renderTestLabel(const LabelGeometry& label, const TestLabelInfo& info, const DitherMatrix* matrix,
                      PageSink& sink, std::string* reason) noexcept;
+
+}  // namespace tvl

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/TestLabel.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "app/render/Font.h"
+
+namespace tvl {
 
 namespace {
 
@@ -160,3 +163,5 @@ bool drawTestLabel(const LabelGeometry& label, const TestLabelInfo& info, GrayIm
     }
     return true;
 }
+
+}  // namespace tvl

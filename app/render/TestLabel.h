@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The test label: the printer's settings in text, a millimetre ruler along
 // the top and left edges (labelled every 10 mm), a frame at the label's
 // edge, and a darkness pattern (gray steps from black to white, and
@@ -11,6 +12,8 @@
 
 #include "app/render/Gray.h"
 #include "app/render/Place.h"
+
+namespace tvl {
 
 // The texts shown, as the caller words them (e.g. "203dpi", "15", "4 ips").
 struct TestLabelInfo {
@@ -41,3 +44,5 @@ int fontScale(double mm, uint32_t dpi);
 
 // Draws the test label into *out (label.widthDots x label.lengthDots).
 bool drawTestLabel(const LabelGeometry& label, const TestLabelInfo& info, GrayImage* out, std::string* reason);
+
+}  // namespace tvl

@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/render/Writer.h"
 
 #include <cstring>
+
+namespace tvl {
 
 bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatrix* matrix, PageSink* sink,
                     std::string* reason)
@@ -73,3 +76,5 @@ PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::str
     }
     return writeLabel(w, labelGray, reason);
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Handing finished labels to the sink: place (for images), dither with the
 // printer's matrix or diffuse the error (photos), pack. One label buffer
 // and one bitmap, reused per page; diffusion adds one row of errors.
@@ -10,6 +11,8 @@
 #include "app/render/Gray.h"
 #include "app/render/Page.h"
 #include "app/render/Place.h"
+
+namespace tvl {
 
 struct PageWriter {
     LabelGeometry label;
@@ -37,3 +40,5 @@ PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::str
 // bytes) with ditherRow, or with diffuseRow when `errors` (width + 2
 // entries) is given and the page is not bi-level.
 void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t* errors, uint8_t* bits);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Micro-benchmarks of the page work on one 4 x 6 in label at 203 dpi (812 x
 // 1218 pixels, 102 bytes per line), the benchmark job's first label:
 //   - the run-length coder alone, over the page's seven bands;
@@ -16,6 +17,8 @@
 #include "filter/StdioSinks.h"
 #include "output/Rle.h"
 #include "output/Rotation.h"
+
+namespace tvl {
 
 namespace {
 
@@ -128,5 +131,7 @@ BENCHMARK(BM_TurnPortable<rotate90Degree>)->Name("BM_Rotate90Portable");
 BENCHMARK(BM_TurnPortable<rotate270Degree>)->Name("BM_Rotate270Portable");
 
 }  // namespace
+
+}  // namespace tvl
 
 BENCHMARK_MAIN();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The dither of gray rows to the printer's bits against a pixel-by-pixel
 // reading of its rule: black where gray <= the matrix entry of (x, y), or
 // gray < 128 with no matrix; pad bits 0; nothing written past the row.
@@ -8,6 +9,8 @@
 
 #include "app/Dither.h"
 #include "app/DitherMatrix.h"
+
+namespace tvl {
 
 namespace {
 
@@ -52,3 +55,5 @@ TEST(Dither, RowsOfEveryWidthMatchThePerPixelRule)
 }
 
 }  // namespace
+
+}  // namespace tvl

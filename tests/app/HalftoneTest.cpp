@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ordered matrix (ditherRow) and error diffusion (diffuseRow) measured
 // side by side, printed for the record: on a ramp of 17 grays, each step's
 // share of black dots against its darkness, in percent; on a barcode, the
@@ -11,6 +12,8 @@
 
 #include "app/Dither.h"
 #include "app/DitherMatrix.h"
+
+namespace tvl {
 
 namespace {
 
@@ -80,3 +83,5 @@ TEST(Halftone, OrderedAndDiffusionOnARampAndABarcode)
 }
 
 }  // namespace
+
+}  // namespace tvl

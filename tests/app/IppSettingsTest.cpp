@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // IPP job attributes to Settings to the setup block the printer receives:
 // one row per rule of the mapping, and the values that must stop a job.
 #include <cstring>
@@ -14,6 +15,8 @@
 #include "settings/LabelSize.h"
 #include "settings/Units.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -200,3 +203,5 @@ TEST(DeviceIds, ModelForAutoadd)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test documents for the printer application's integration script, and the
 // check of a printed label against them.
 //
@@ -21,6 +22,8 @@
 #include <png.h>
 
 #include "tests/render/Inputs.h"
+
+namespace tvl {
 
 namespace {
 
@@ -155,8 +158,11 @@ int check(const std::string& path, const std::string& where)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     if (argc == 4 && strcmp(argv[1], "make") == 0) {
         return make(argv[2], argv[3]) ? 0 : 1;
     }

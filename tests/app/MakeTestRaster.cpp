@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes an 8-bit gray PWG or Apple raster job for the printer application's
 // tests, and the 1-bit CUPS raster the printer must receive for it: each page
 // cropped or padded to the label and dithered as the drivers dither.
@@ -21,6 +22,8 @@
 #include "app/DitherMatrix.h"
 #include "settings/Units.h"
 #include "tools/raster/RasterWriter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -187,8 +190,11 @@ bool writeExpected(const Options& o)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char** argv)
 {
+    using namespace tvl;
     Options o;
     if (!parse(argc, argv, &o)) {
         fprintf(stderr, "usage: see the head of MakeTestRaster.cpp\n");

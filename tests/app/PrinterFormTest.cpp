@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Add Printer page's field checks: which names and device URIs pass.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 #include "app/PrinterForm.h"
+
+namespace tvl {
 
 namespace {
 
@@ -83,3 +86,5 @@ TEST(PrinterFormTest, FileDevices)
 }
 
 }  // namespace
+
+}  // namespace tvl

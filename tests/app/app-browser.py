@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 """The web pages in a headless browser, as a user goes through them: one table
 of steps. app-browser.sh runs it: app-browser.py BASE_URL WORK TVL_INSPECT SHOTS"""
 import os

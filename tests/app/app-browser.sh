@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # app-browser.sh APP TVL_INSPECT SCREENSHOT_DIR: app-browser.py's steps against the built server on a
 # loopback port; skipped (77) without Debian's chromium, chromium-driver and python3-selenium.
 set -u

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # The printer application behind a CUPS `everywhere` queue: the built server
 # on a loopback port with a private state folder and a printer with a file
 # device, a private cupsd (tests/cups/private-cupsd.sh) with a queue made by

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Documents the application renders itself, through its built binary: PNG,
 # JPEG, PDF and the test label sent by ipptool, the web page's button and
 # the submit sub-command to a private server; the file device's output

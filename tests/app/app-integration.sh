@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The printer application through its built binary: a private server on a
 # loopback port with its own state folder, ipptool as the client, the file
 # device's output decoded with tvl-inspect and compared with the pages sent.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Load: 4 clients x 10 mixed jobs at once on two file printers. Faults: a socket
 # printer that closes, resets or stops reading.
 #   app-load.sh APP TVL_INSPECT TEST_RASTER TEST_DOCUMENT

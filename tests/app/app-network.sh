@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The printer application's clients and network, through its built binary:
 # `devices` and the Add Printer page without avahi-daemon, what a client on
 # another machine may do, and ipptool's IPP Everywhere attribute tests.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The printer application as its systemd service runs it, without systemd:
 # the unit that `cmake --install` stages, its ExecStart and Environment= run
 # as an unprivileged user in a private mount namespace whose /var/lib is a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # The wide pages that overflow libpappl's line buffer when 1-bit output is
 # forced, printed by a server running under valgrind memcheck: the pages
 # must print cropped and valgrind must report no error.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by the printer application's integration scripts: a private server
 # on a loopback port with its own state folder, stopped by its process id,
 # and IPP helpers over ipptool. Sourced with APP, INSPECT and RASTER set.

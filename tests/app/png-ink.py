@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Prints the black pixels of a 1-bit gray PNG (as tvl-inspect --png draws a
 label; 0 bits are black): of the whole page, of its first 2 % of rows and of
 its last 2 %. Reads the rows through the PNG row filters."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 # socket-printer.py DIR: a printer on a loopback port (printed). A connection reads
 # DIR/next, "MODE BYTES NAME", and keeps what it takes in DIR/NAME.prn. MODE: reads
 # (all), close or reset (RST) after BYTES, never (reads nothing).

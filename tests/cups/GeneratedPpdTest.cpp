@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PPDs that ppdc makes from ppd/tavelin.drv: one per supported model,
 // with every option the filter reads, and read by the built filter as meant.
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 #include "settings/Models.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -322,3 +325,5 @@ TEST(GeneratedPpds, TheFilterReadsThem)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # End-to-end print test through a real CUPS scheduler.
 #
 #   tests/cups/cupsd-e2e.sh BUILD_DIR

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: Apache-2.0
 # Runs cupstestppd on every PPD given, with the built filter staged where it
 # looks for filters (CUPS_SERVERBIN is set by the caller). Shows the failure
 # lines of a PPD that fails; the size-name warnings (the sizes are named by

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # A private CUPS scheduler, for the real-cupsd test (tests/cups/cupsd-e2e.sh)
 # and the scheduler benchmark (bench/cupsd-bench.sh). Sourced by bash:
 #

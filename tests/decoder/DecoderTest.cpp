@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The stream decoder on small hand-written streams: each case shows the
 // stream's bytes next to the listing and the page rows it decodes to.
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include "tests/support/RunFilter.h"
 #include "tools/decoder/RasterPages.h"
 #include "tools/decoder/StreamDecoder.h"
+
+namespace tvl {
 
 namespace {
 
@@ -283,3 +286,5 @@ TEST(RasterOracle, NamesTheFirstDifference)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tvl-inspect command: listing, exit status, PNG pages and the raster
 // comparison, run as a user runs it.
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -168,3 +171,5 @@ TEST(InspectCli, ComparesWithARasterFile)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Raster in, printer stream out, pixels back: pages written through libcups's
 // raster writer go through the built filter, the decoder rebuilds the printed
 // pages, and they must equal the raster's pages turned the way the job asks.
@@ -10,6 +11,8 @@
 #include "tests/support/RunFilter.h"
 #include "tools/decoder/RasterPages.h"
 #include "tools/decoder/StreamDecoder.h"
+
+namespace tvl {
 
 namespace {
 
@@ -135,3 +138,5 @@ TEST(RoundTrip, OneFlippedPixelInTheStreamIsFound)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Small helpers shared by the end-to-end suites: jobs built from test PPDs,
 // options and raster pages, and the log lines they are checked against.
 #pragma once
@@ -12,6 +13,8 @@
 #include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace e2e {
 
@@ -105,3 +108,5 @@ inline std::string dumpLine(const FilterRun& run, const std::string& field)
 }
 
 }  // namespace e2e
+
+}  // namespace tvl

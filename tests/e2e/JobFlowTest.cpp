@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One job through the built filter, from its arguments to its exit status:
 // argument and input failures, unsupported models, the raster loop's ends,
 // failed writes to the printer, and cancelling.
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/E2eHelpers.h"
+
+namespace tvl {
 
 namespace {
 
@@ -288,3 +291,5 @@ TEST(JobFlow, CancelDuringTextJobCopiesEverything)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A plain model of what the filter sends for raster pages, written apart
 // from the filter's code: a pixel-by-pixel quarter turn, a byte-by-byte
 // run-length coder and the band loop, each as simple as it can be. The
@@ -15,6 +16,8 @@
 #include "tests/support/RasterWriter.h"
 #include "tests/support/ReferenceTurn.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace model {
 
@@ -191,3 +194,5 @@ inline void expectJob(const FilterRun& run, const Job& job, const std::string& n
 }
 
 }  // namespace model
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Raster pages through the built filter: bands, compression, print command.
 #include <gtest/gtest.h>
 
@@ -5,6 +6,8 @@
 #include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -273,3 +276,5 @@ TEST(RasterPage, ShortPixelDataFailsThePage)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Quarter and half turns through the built filter, against a pixel-by-pixel
 // turn and the band model of PageModel.h.
 #include <gtest/gtest.h>
@@ -6,6 +7,8 @@
 #include "tests/support/Expected.h"
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -183,3 +186,5 @@ TEST(RotatedPage, ZeroWidthPage)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The lines the scheduler reads (filter(7)): one ERROR: line with the reason
 // for every job that fails, right after the driver's own line for it;
 // INFO: and PAGE: lines for every page printed.
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/E2eHelpers.h"
+
+namespace tvl {
 
 namespace {
 
@@ -154,3 +157,5 @@ TEST(SchedulerLines, NativeFileCountsNoPage)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Job settings as the built filter reads them from test PPDs and job
 // options, and what libcups really reports for custom values.
 #include <string>
@@ -6,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/E2eHelpers.h"
+
+namespace tvl {
 
 namespace {
 
@@ -313,3 +316,5 @@ TEST(SettingsE2e, JobAskingForTheCustomChoiceOfAnOption)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The setup block as the built filter writes it, driven by test PPDs and
 // job options: label size, length command forms, offsets and margins,
 // cutter and rewinder.
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/E2eHelpers.h"
+
+namespace tvl {
 
 namespace {
 
@@ -149,3 +152,5 @@ TEST(SetupE2e, Blocks)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file named by the sixth argument goes to the printer byte for byte,
 // followed by CR LF, with no setup block.
 #include <fcntl.h>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/E2eHelpers.h"
+
+namespace tvl {
 
 namespace {
 
@@ -93,3 +96,5 @@ TEST(TextPassThrough, ReadErrorIsReported)
 }
 
 }  // namespace
+
+}  // namespace tvl

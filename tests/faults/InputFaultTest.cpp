@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Raster input that no well-behaved stage before the filter would send: a
 // stream cut off in the middle of a page, bytes that are no raster at all,
 // page headers with absurd sizes in every rotation, pages at and just past
@@ -12,6 +13,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -348,3 +351,5 @@ TEST(MemoryLimitFault, LargestGrayPageTakesTheAllocationFailurePath)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A printer that cannot take the data: standard output on a full device
 // (/dev/full) or on a pipe whose reader has gone (a backend that ended).
 // The job must say so and fail: the write-error line with the reason, no
@@ -8,6 +9,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -117,3 +120,5 @@ TEST(PrinterGoneFault, ReaderLeavesAfterTheSetupBlock)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PPD files that no PPD compiler would write: empty, binary, cut off, with
 // a model number that is no number, and with choices named by negative or
 // non-numeric words. An unreadable PPD ends the job with status 1 and
@@ -8,6 +9,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -117,3 +120,5 @@ TEST(BadPpdFault, NegativeAndNonNumericChoices)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A cancel (SIGTERM) at the moments a job can be waiting for its input:
 // before the first page header, in the middle of a page's pixels, and in
 // the middle of a text job. The filter blocks in read() at each of them;
@@ -11,6 +12,8 @@
 
 #include "tests/support/RasterWriter.h"
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -106,3 +109,5 @@ TEST(CancelFault, DuringATextJob)
 }
 
 }  // namespace
+
+}  // namespace tvl

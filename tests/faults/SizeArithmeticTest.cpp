@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The size arithmetic that guards every page buffer: products of the page
 // header's 32-bit fields can pass 64 bits (0xffffffff x 0xffffffff) or
 // exceed what one pixel read can take (an unsigned length). libcups refuses
@@ -14,6 +15,8 @@
 #include "output/Rotation.h"
 #include "tests/support/Expected.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -100,3 +103,5 @@ TEST(SizeOverflowFault, TurnOfAnImpossiblePageIsRefused)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PNG and JPEG through renderDocument: every color type and depth, alpha,
 // interlacing, density, damaged and oversized files, large images.
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 
 #include "app/render/Render.h"
 #include "tests/render/Inputs.h"
+
+namespace tvl {
 
 namespace {
 
@@ -329,3 +332,5 @@ TEST(Render, ImagesDiffusedByContent)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/render/Inputs.h"
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 
 #include <jpeglib.h>
 #include <png.h>
+
+namespace tvl {
 
 namespace {
 
@@ -318,3 +321,5 @@ const DitherMatrix* ditherMatrix()
 {
     return &kThresholds.m;
 }
+
+}  // namespace tvl

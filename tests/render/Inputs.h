@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test inputs made in the tests themselves: PNG with libpng, JPEG with
 // libjpeg, PDF as hand-written text; and a sink that keeps every label.
 #pragma once
@@ -9,6 +10,8 @@
 
 #include "app/Dither.h"
 #include "app/render/Page.h"
+
+namespace tvl {
 
 // A scene: is pixel (x, y) of a width x height image black? Everything else
 // is white (or, with alpha, transparent).
@@ -79,3 +82,5 @@ public:
 
 // A 16 x 16 dither matrix of thresholds 0..254 (white stays white).
 const DitherMatrix* ditherMatrix();
+
+}  // namespace tvl

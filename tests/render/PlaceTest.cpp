@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Placement on the label (turns, fit, centring) and the area reduction.
 #include <gtest/gtest.h>
 
@@ -5,6 +6,8 @@
 
 #include "app/render/Place.h"
 #include "app/render/Reduce.h"
+
+namespace tvl {
 
 namespace {
 
@@ -149,3 +152,5 @@ INSTANTIATE_TEST_SUITE_P(Render, Reduction, testing::ValuesIn(kReduceCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+}  // namespace tvl

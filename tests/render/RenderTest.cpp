@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // PDF pages and the test label through renderDocument / renderTestLabel.
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 
 #include "app/render/Render.h"
 #include "tests/render/Inputs.h"
+
+namespace tvl {
 
 namespace {
 
@@ -162,3 +165,5 @@ INSTANTIATE_TEST_SUITE_P(Render, TestLabels,
                                          TestLabelCase{203, 1, 1}));
 
 }  // namespace
+
+}  // namespace tvl

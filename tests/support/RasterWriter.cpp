@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/RasterWriter.h"
 
 #include <cstring>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/RunFilter.h"
+
+namespace tvl {
 
 TestPage bitmapPage(uint32_t width, uint32_t height, std::vector<uint8_t> pixels)
 {
@@ -123,3 +126,5 @@ std::string writeTempFile(const std::string& name, const std::string& bytes)
     }
     return path;
 }
+
+}  // namespace tvl

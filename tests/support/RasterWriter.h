@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test pages, written as CUPS raster streams through the shared raster
 // writer, and streams put together by hand for headers the reader refuses.
 #pragma once
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "tools/raster/RasterWriter.h"
+
+namespace tvl {
 
 struct TestPage {
     uint32_t width = 0;          // cupsWidth
@@ -52,3 +55,5 @@ std::string tempPath(const std::string& name);
 
 // `bytes` written to the file `name` in that folder; its path.
 std::string writeTempFile(const std::string& name, const std::string& bytes);
+
+}  // namespace tvl

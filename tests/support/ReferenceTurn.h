@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The quarter turn of a 1-bit page done the slow, obvious way, pixel by
 // pixel: the reference the filter's block-wise turn is checked against.
 #pragma once
@@ -6,6 +7,8 @@
 #include <cstdint>
 #include <span>
 #include <vector>
+
+namespace tvl {
 
 // Pixel (x, y) of a page of `bytesPerLine`-byte rows; the top bit of a byte
 // is its leftmost pixel.
@@ -44,3 +47,5 @@ inline std::vector<uint8_t> referenceTurn(std::span<const uint8_t> source, uint3
     }
     return out;
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tests/support/RunFilter.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 #include "tests/support/RasterWriter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -451,3 +454,5 @@ bool writeAll(int fd, const std::string& bytes)
     }
     return true;
 }
+
+}  // namespace tvl

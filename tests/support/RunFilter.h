@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the built filter the way the CUPS scheduler does and collects what
 // it wrote: at once with runFilter(), or step by step with RunningFilter,
 // whose test can feed standard input by hand, follow the output, signal the
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "tests/support/Expected.h"
+
+namespace tvl {
 
 struct FilterRun {
     int status = -1;     // exit status, or -1 when ended by a signal
@@ -152,3 +155,5 @@ std::string readFile(const std::string& path);
 // Bytes written as "0D 0A 50 31" are easier to compare by eye.
 std::string hexBytes(const std::string& bytes);
 std::string fromHex(const std::string& hex);
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sinks that keep what the core writes in strings, so that a test can put
 // the printer's bytes and the log's lines side by side with what it expects.
 #pragma once
@@ -7,6 +8,8 @@
 
 #include "output/Sink.h"
 #include "tests/support/RunFilter.h"  // linesOf
+
+namespace tvl {
 
 class StringPrinter : public PrinterSink {
 public:
@@ -44,3 +47,5 @@ struct StringOutput {
     StringOutput(const StringOutput&) = delete;
     StringOutput& operator=(const StringOutput&) = delete;
 };
+
+}  // namespace tvl

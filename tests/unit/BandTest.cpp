@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Band block heads byte for byte, and the memory a page asks for: enough for
 // the turned page, and refused instead of wrapped when it cannot be sized.
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include "output/Buffer.h"
 #include "tests/support/RunFilter.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -256,3 +259,5 @@ TEST(SendPage, BandByBandGivesTheWholePagesBytes)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The printer application benchmark's job: gray rows from packed label bits,
 // and the sgray_8 PWG document read back through libcups, header and pixels.
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@
 #include "bench/LabelContent.h"
 #include "bench/PwgJob.h"
 #include "tests/support/RasterWriter.h"
+
+namespace tvl {
 
 namespace {
 
@@ -188,3 +191,5 @@ TEST(BenchPwgJob, WriteFailureEndsWithAReason)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Label size in printer dots: the 55 standard sizes at every resolution,
 // and custom sizes in points with their single-precision steps.
 #include <cmath>
@@ -11,6 +12,8 @@
 #include "settings/LabelSize.h"
 #include "settings/PageLimit.h"
 #include "settings/Settings.h"
+
+namespace tvl {
 
 namespace {
 
@@ -163,3 +166,5 @@ TEST_F(LabelSize, CustomSizes)
 }
 
 }  // namespace
+
+}  // namespace tvl

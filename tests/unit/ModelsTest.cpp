@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The supported printer models: exactly 37 numbers, nothing near them.
 #include <algorithm>
 #include <cstdint>
@@ -7,6 +8,8 @@
 
 #include "settings/Models.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -77,3 +80,5 @@ TEST(Models, JobSetupLines)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Run-length coder: worked examples and edge cases byte for byte, a decoder
 // that gives every random input back, and the log lines of one band.
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include "output/Rle.h"
 #include "tests/support/RunFilter.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -209,3 +212,5 @@ TEST(Rle, EmptyBandLogsOnlyStartAndEnd)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Quarter and half turns: the fast 8x8 block turn against a per-bit turn
 // written here, the page and header after convertRotation, and the
 // orientation commands.
@@ -12,6 +13,8 @@
 #include "tests/support/ReferenceTurn.h"
 #include "tests/support/RunFilter.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -351,3 +354,5 @@ TEST(Rotation, EverySmallShapeFitsThePageBuffer)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the job settings: choice keywords as numbers, the custom path,
 // the dots per millimetre, and the settings dump.
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include "settings/Settings.h"
 #include "tests/support/RunFilter.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -352,3 +355,5 @@ TEST_F(LoadSettings, RewinderReadOnlyForItsModels)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The setup block: each command and its log line, for the values that
 // choose between forms.
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include "settings/Settings.h"
 #include "tests/support/Expected.h"
 #include "tests/support/StringSinks.h"
+
+namespace tvl {
 
 namespace {
 
@@ -149,3 +152,5 @@ TEST(SetupBlock, WorkedExampleModel27)
 }
 
 }  // namespace
+
+}  // namespace tvl

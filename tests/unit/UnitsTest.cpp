@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Conversions of floats to 32-bit dot counts: truncation toward zero,
 // saturation at the 32-bit limits, millimetres to dots in single precision.
 #include <cmath>
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "settings/Units.h"
+
+namespace tvl {
 
 namespace {
 
@@ -85,3 +88,5 @@ TEST(Units, MillimetresToDots)
 }
 
 }  // namespace
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/decoder/PngWriter.h"
 
 #include <cerrno>
@@ -7,6 +8,8 @@
 #include <new>
 
 #include <png.h>
+
+namespace tvl {
 
 namespace inspect {
 
@@ -71,3 +74,5 @@ bool writePagePng(const Page& page, const std::string& path, std::string* error)
 }
 
 }  // namespace inspect
+
+}  // namespace tvl

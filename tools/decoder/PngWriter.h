@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes a decoded page as a 1-bit greyscale PNG (libpng), black where the
 // printer prints.
 #pragma once
@@ -6,6 +7,8 @@
 
 #include "tools/decoder/StreamDecoder.h"
 
+namespace tvl {
+
 namespace inspect {
 
 // Writes `page` to `path`, bytesPerLine x 8 pixels wide. False with `error`
@@ -13,3 +16,5 @@ namespace inspect {
 bool writePagePng(const Page& page, const std::string& path, std::string* error);
 
 }  // namespace inspect
+
+}  // namespace tvl

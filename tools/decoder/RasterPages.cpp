@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/decoder/RasterPages.h"
 
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <unistd.h>
 
 #include <cups/raster.h>
+
+namespace tvl {
 
 namespace inspect {
 
@@ -185,3 +188,5 @@ bool comparePages(const DecodedStream& decoded, const std::vector<RasterPage>& e
 }
 
 }  // namespace inspect
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The inspector's oracle: the pages of a CUPS raster file, turned the way the
 // filter turns them, compared pixel by pixel with the pages of a decoded
 // printer stream.
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "tools/decoder/StreamDecoder.h"
+
+namespace tvl {
 
 namespace inspect {
 
@@ -44,3 +47,5 @@ bool turnPage(const RasterPage& page, int turn, RasterPage* turned, std::string*
 bool comparePages(const DecodedStream& decoded, const std::vector<RasterPage>& expected, std::string* message);
 
 }  // namespace inspect
+
+}  // namespace tvl

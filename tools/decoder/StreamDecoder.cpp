@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/decoder/StreamDecoder.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <string_view>
 
 #include "output/Commands.h"
+
+namespace tvl {
 
 namespace inspect {
 
@@ -501,3 +504,5 @@ std::string describeError(const DecodedStream& decoded)
 }
 
 }  // namespace inspect
+
+}  // namespace tvl

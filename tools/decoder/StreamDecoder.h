@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads a printer command stream back: the setup commands, the orientation
 // commands, the raw ("LD") and compressed ("LCR") band blocks, the print
 // commands and any other bytes (pass-through text), and rebuilds the bitmap
@@ -28,6 +29,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+namespace tvl {
 
 namespace inspect {
 
@@ -103,3 +106,5 @@ std::vector<std::string> describeSummary(const DecodedStream& decoded);
 std::string describeError(const DecodedStream& decoded);
 
 }  // namespace inspect
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tvl-inspect: shows what a printer command stream tells the printer, one
 // line per command, renders its printed pages to PNG files, and compares
 // them with the pages of a CUPS raster file.
@@ -13,6 +14,8 @@
 #include "tools/decoder/PngWriter.h"
 #include "tools/decoder/RasterPages.h"
 #include "tools/decoder/StreamDecoder.h"
+
+namespace tvl {
 
 namespace {
 
@@ -196,8 +199,11 @@ int runInspector(const Options& options)
 
 }  // namespace
 
+}  // namespace tvl
+
 int main(int argc, char* argv[])
 {
+    using namespace tvl;
     try {
         Options options;
         const int parsed = parseOptions(argc, argv, &options);

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tools/raster/RasterWriter.h"
 
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace tvl {
 
 RasterStream openRasterStream(int fd, cups_mode_t mode)
 {
@@ -87,3 +90,5 @@ bool writeRasterPage(cups_raster_t* raster, const cups_page_header2_t& header, s
 {
     return writeRasterHeader(raster, header) && (pixels.empty() || writeRasterPixels(raster, pixels));
 }
+
+}  // namespace tvl

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes CUPS and PWG raster streams through libcups's own writer
 // (cupsRasterOpen, cupsRasterWriteHeader2, cupsRasterWritePixels): the test
 // rasters, the sample job, the benchmark jobs and the fuzzing seeds. The
@@ -9,6 +10,8 @@
 #include <span>
 
 #include <cups/raster.h>
+
+namespace tvl {
 
 struct RasterCloser {
     void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
@@ -60,3 +63,5 @@ bool writeRasterPixels(cups_raster_t* raster, std::span<uint8_t> pixels);
 
 // A page header and all of the page's pixels.
 bool writeRasterPage(cups_raster_t* raster, const cups_page_header2_t& header, std::span<uint8_t> pixels);
+
+}  // namespace tvl
