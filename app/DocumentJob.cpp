@@ -252,7 +252,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     sink.watch(writeTimeout);
     JobLogSink log(job);
     Output out{sink, log, dotsPerMillimetre(settings.resolution)};
-    if (primaryProcess(out, settings) != 0) {
+    if (!primaryProcess(out, settings).printed()) {
         sink.describeError(message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }

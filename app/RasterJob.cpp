@@ -178,7 +178,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
                     state->settings.widthDot, state->settings.lengthDot, state->resolution,
                     state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
                     h.cupsHeight);
-        if (primaryProcess(state->out, state->settings) != 0) {
+        if (!primaryProcess(state->out, state->settings).printed()) {
             state->sink.describeError(message, sizeof(message));
             return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
         }
