@@ -88,8 +88,8 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
         return false;
     }
     if (h.HWResolution[0] != h.HWResolution[1] || !isSupportedResolution(h.HWResolution[0])) {
-        snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at 203, 300 or 600 dpi", page,
-                 h.HWResolution[0], h.HWResolution[1]);
+        snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at %s dpi", page, h.HWResolution[0],
+                 h.HWResolution[1], kResolutionsText.data());
         return false;
     }
     if (!pageFitsLabel(rasterPageOf(h))) {
