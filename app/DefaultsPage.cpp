@@ -8,7 +8,6 @@
 
 #include "app/IppSettings.h"
 #include "app/Media.h"
-#include "app/WebAccess.h"
 #include "app/WebForm.h"
 #include "settings/ParseNumber.h"
 
@@ -237,30 +236,22 @@ constexpr Field kFields[] = {
 // The value posted for a field the user changed; nullptr for a field left
 // at the value the page showed, which is never written back: the page
 // shows whole levels and sizes, the printer may hold a value between them.
-const char* changedValue(int numForm, cups_option_t* form, const char* name)
+const char* changedValue(const PostedForm& form, const char* name)
 {
     char shownName[64];
     snprintf(shownName, sizeof(shownName), "%s-shown", name);
-    const char* value = cupsGetOption(name, numForm, form);
-    const char* shown = cupsGetOption(shownName, numForm, form);
+    const char* value = form.get(name);
+    const char* shown = form.get(shownName);
     return value != nullptr && (shown == nullptr || strcmp(shown, value) != 0) ? value : nullptr;
 }
-
-// A posted form, freed with it.
-struct Form {
-    cups_option_t* options = nullptr;
-    int count = 0;
-    ~Form() { cupsFreeOptions(count, options); }
-};
 
 // Applies a posted form; false with the reason in `message` when nothing
 // was saved.
 bool applyForm(pappl_client_t* client, pappl_printer_t* printer, Choices* choices, char* message, size_t size)
 {
-    Form form;
-    form.count = papplClientGetForm(client, &form.options);
+    const PostedForm form(client);
     pappl_pr_driver_data_t data{};
-    if (!papplClientIsValidForm(client, form.count, form.options)) {
+    if (!form.valid(client)) {
         snprintf(message, size, "Invalid form submission: load the page again.");
         return false;
     }
@@ -271,7 +262,7 @@ bool applyForm(pappl_client_t* client, pappl_printer_t* printer, Choices* choice
     char size0[sizeof(data.media_ready[0].size_name)];
     snprintf(size0, sizeof(size0), "%s", data.media_ready[0].size_name);
     for (const Field& field : kFields) {
-        const char* value = changedValue(form.count, form.options, field.name);
+        const char* value = changedValue(form, field.name);
         if (value == nullptr) {
             continue;
         }
@@ -309,12 +300,10 @@ void showField(pappl_client_t* client, const Field& field, const Choices& choice
 
 bool defaultsPage(pappl_client_t* client, void* data)
 {
-    pappl_printer_t* printer = printerOfPage(client, data);
+    bool answer = true;
+    pappl_printer_t* printer = printerToChange(client, data, &answer);
     if (printer == nullptr) {
-        return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
-    }
-    if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
-        return true;
+        return answer;
     }
     auto* choices = new (std::nothrow) Choices;
     if (choices == nullptr) {
