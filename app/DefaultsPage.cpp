@@ -91,9 +91,9 @@ void listSizes(const pappl_pr_driver_data_t& data, Choices* choices)
                  media.size_length / 100.0);
         choices->add(media.size_name, text);
     }
+    const double inch = kHmmPerInch;
     for (size_t i = 0; i < kStandardSizeCount; ++i) {
         const SizeHmm size = standardSizeHmm(i);
-        const double inch = kHmmPerInch;
         snprintf(text, sizeof(text), "%g x %g in (%.1f x %.1f mm)", size.width / inch, size.length / inch,
                  size.width / 100.0, size.length / 100.0);
         choices->add(kStandardMediaNames[i].data(), text);
@@ -143,7 +143,8 @@ void listSpeeds(const pappl_pr_driver_data_t& data, Choices* choices)
     snprintf(choices->current, sizeof(choices->current), "%d", speedIps(data.speed_default));
     char text[48];
     for (int ips = data.speed_supported[0] / kHmmPerInch; ips <= data.speed_supported[1] / kHmmPerInch; ++ips) {
-        snprintf(text, sizeof(text), "%d inch%s/s (%d mm/s)", ips, ips == 1 ? "" : "es", (ips * kHmmPerInch + 50) / 100);
+        snprintf(text, sizeof(text), "%d inch%s/s (%d mm/s)", ips, ips == 1 ? "" : "es",
+                 (ips * kHmmPerInch + 50) / 100);
         choices->addNumber(ips, text);
     }
 }
