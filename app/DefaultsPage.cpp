@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "app/DefaultsPage.h"
 
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "app/IppSettings.h"
 #include "app/Media.h"
-#include "app/WebAccess.h"
 #include "app/WebForm.h"
+#include "settings/ParseNumber.h"
 
 namespace tvl {
 
@@ -91,20 +91,21 @@ void listSizes(const pappl_pr_driver_data_t& data, Choices* choices)
                  media.size_length / 100.0);
         choices->add(media.size_name, text);
     }
+    const double inch = kHmmPerInch;
     for (size_t i = 0; i < kStandardSizeCount; ++i) {
         const SizeHmm size = standardSizeHmm(i);
-        snprintf(text, sizeof(text), "%g x %g in (%.1f x %.1f mm)", size.width / 2540.0, size.length / 2540.0,
+        snprintf(text, sizeof(text), "%g x %g in (%.1f x %.1f mm)", size.width / inch, size.length / inch,
                  size.width / 100.0, size.length / 100.0);
         choices->add(kStandardMediaNames[i].data(), text);
     }
 }
 
 // The loaded roll and the default together: the printer has one roll.
-void setSize(pappl_pr_driver_data_t* data, const char* value)
+bool setSize(pappl_pr_driver_data_t* data, const char* value)
 {
     const int number = standardSizeNamed(value);
     if (number < 0) {
-        return;  // the custom size shown: left as it is
+        return true;  // the custom size shown: left as it is
     }
     const SizeHmm size = standardSizeHmm(static_cast<size_t>(number));
     pappl_media_col_t& ready = data->media_ready[0];
@@ -112,6 +113,7 @@ void setSize(pappl_pr_driver_data_t* data, const char* value)
     ready.size_width = size.width;
     ready.size_length = size.length;
     data->media_default = ready;
+    return true;
 }
 
 void listDarkness(const pappl_pr_driver_data_t& data, Choices* choices)
@@ -125,9 +127,14 @@ void listDarkness(const pappl_pr_driver_data_t& data, Choices* choices)
     }
 }
 
-void setDarkness(pappl_pr_driver_data_t* data, const char* value)
+bool setDarkness(pappl_pr_driver_data_t* data, const char* value)
 {
-    data->darkness_configured = percentOfLevel(atoi(value));
+    int32_t level = 0;
+    if (!parseInt32(value, 0, kDarknessLevels - 1, &level)) {
+        return false;
+    }
+    data->darkness_configured = percentOfLevel(level);
+    return true;
 }
 
 // Whole inches per second; 0 (the printer's own) shows as 4.
@@ -135,15 +142,21 @@ void listSpeeds(const pappl_pr_driver_data_t& data, Choices* choices)
 {
     snprintf(choices->current, sizeof(choices->current), "%d", speedIps(data.speed_default));
     char text[48];
-    for (int ips = data.speed_supported[0] / 2540; ips <= data.speed_supported[1] / 2540; ++ips) {
-        snprintf(text, sizeof(text), "%d inch%s/s (%d mm/s)", ips, ips == 1 ? "" : "es", (ips * 254 + 5) / 10);
+    for (int ips = data.speed_supported[0] / kHmmPerInch; ips <= data.speed_supported[1] / kHmmPerInch; ++ips) {
+        snprintf(text, sizeof(text), "%d inch%s/s (%d mm/s)", ips, ips == 1 ? "" : "es",
+                 (ips * kHmmPerInch + 50) / 100);
         choices->addNumber(ips, text);
     }
 }
 
-void setSpeed(pappl_pr_driver_data_t* data, const char* value)
+bool setSpeed(pappl_pr_driver_data_t* data, const char* value)
 {
-    data->speed_default = atoi(value) * 2540;
+    int32_t ips = 0;
+    if (!parseInt32(value, 0, INT32_MAX / kHmmPerInch, &ips)) {
+        return false;
+    }
+    data->speed_default = ips * kHmmPerInch;
+    return true;
 }
 
 void listResolutions(const pappl_pr_driver_data_t& data, Choices* choices)
@@ -156,9 +169,14 @@ void listResolutions(const pappl_pr_driver_data_t& data, Choices* choices)
     }
 }
 
-void setResolution(pappl_pr_driver_data_t* data, const char* value)
+bool setResolution(pappl_pr_driver_data_t* data, const char* value)
 {
-    data->x_default = data->y_default = atoi(value);
+    int32_t dpi = 0;
+    if (!parseInt32(value, 1, INT32_MAX, &dpi)) {
+        return false;
+    }
+    data->x_default = data->y_default = dpi;
+    return true;
 }
 
 // print-color-mode and print-content-optimize, as what they do to grays.
@@ -186,7 +204,7 @@ void listGrays(const pappl_pr_driver_data_t& data, Choices* choices)
     }
 }
 
-void setGrays(pappl_pr_driver_data_t* data, const char* value)
+bool setGrays(pappl_pr_driver_data_t* data, const char* value)
 {
     for (const Grays& g : kGrays) {
         if (strcmp(g.value, value) != 0) {
@@ -198,13 +216,14 @@ void setGrays(pappl_pr_driver_data_t* data, const char* value)
             data->content_default = g.content;
         }
     }
+    return true;
 }
 
 struct Field {
     const char* name;  // the form's NAME; NAME-shown holds the value shown
     const char* label;
     void (*list)(const pappl_pr_driver_data_t&, Choices*);
-    void (*set)(pappl_pr_driver_data_t*, const char*);
+    bool (*set)(pappl_pr_driver_data_t*, const char*);  // false for a value it cannot read
 };
 
 constexpr Field kFields[] = {
@@ -218,30 +237,22 @@ constexpr Field kFields[] = {
 // The value posted for a field the user changed; nullptr for a field left
 // at the value the page showed, which is never written back: the page
 // shows whole levels and sizes, the printer may hold a value between them.
-const char* changedValue(int numForm, cups_option_t* form, const char* name)
+const char* changedValue(const PostedForm& form, const char* name)
 {
     char shownName[64];
     snprintf(shownName, sizeof(shownName), "%s-shown", name);
-    const char* value = cupsGetOption(name, numForm, form);
-    const char* shown = cupsGetOption(shownName, numForm, form);
+    const char* value = form.get(name);
+    const char* shown = form.get(shownName);
     return value != nullptr && (shown == nullptr || strcmp(shown, value) != 0) ? value : nullptr;
 }
-
-// A posted form, freed with it.
-struct Form {
-    cups_option_t* options = nullptr;
-    int count = 0;
-    ~Form() { cupsFreeOptions(count, options); }
-};
 
 // Applies a posted form; false with the reason in `message` when nothing
 // was saved.
 bool applyForm(pappl_client_t* client, pappl_printer_t* printer, Choices* choices, char* message, size_t size)
 {
-    Form form;
-    form.count = papplClientGetForm(client, &form.options);
+    const PostedForm form(client);
     pappl_pr_driver_data_t data{};
-    if (!papplClientIsValidForm(client, form.count, form.options)) {
+    if (!form.valid(client)) {
         snprintf(message, size, "Invalid form submission: load the page again.");
         return false;
     }
@@ -252,17 +263,16 @@ bool applyForm(pappl_client_t* client, pappl_printer_t* printer, Choices* choice
     char size0[sizeof(data.media_ready[0].size_name)];
     snprintf(size0, sizeof(size0), "%s", data.media_ready[0].size_name);
     for (const Field& field : kFields) {
-        const char* value = changedValue(form.count, form.options, field.name);
+        const char* value = changedValue(form, field.name);
         if (value == nullptr) {
             continue;
         }
         *choices = Choices{};
         field.list(data, choices);
-        if (!choices->offers(value)) {
+        if (!choices->offers(value) || !field.set(&data, value)) {
             snprintf(message, size, "%s: choose one of the values listed.", field.label);
             return false;
         }
-        field.set(&data, value);
     }
     if (strcmp(size0, data.media_ready[0].size_name) != 0 &&
         !papplPrinterSetReadyMedia(printer, data.num_source, data.media_ready)) {
@@ -291,12 +301,10 @@ void showField(pappl_client_t* client, const Field& field, const Choices& choice
 
 bool defaultsPage(pappl_client_t* client, void* data)
 {
-    pappl_printer_t* printer = printerOfPage(client, data);
+    bool answer = true;
+    pappl_printer_t* printer = printerToChange(client, data, &answer);
     if (printer == nullptr) {
-        return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
-    }
-    if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
-        return true;
+        return answer;
     }
     auto* choices = new (std::nothrow) Choices;
     if (choices == nullptr) {

@@ -221,8 +221,9 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     char message[256];
     const int dpi = documentResolution(data);
     if (!isPrintResolution(dpi)) {
-        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR,
-                    "printer-resolution-default: this printer prints at 203, 300 or 600 dpi");
+        snprintf(message, sizeof(message), "printer-resolution-default: this printer prints at %s dpi",
+                 kResolutionsText.data());
+        return fail(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, message);
     }
     Settings settings{};
     int32_t writeTimeout = 0;
@@ -252,7 +253,7 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     sink.watch(writeTimeout);
     JobLogSink log(job);
     Output out{sink, log, dotsPerMillimetre(settings.resolution)};
-    if (primaryProcess(out, settings) != 0) {
+    if (!primaryProcess(out, settings).printed()) {
         sink.describeError(message, sizeof(message));
         return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
     }

@@ -88,8 +88,8 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
         return false;
     }
     if (h.HWResolution[0] != h.HWResolution[1] || !isSupportedResolution(h.HWResolution[0])) {
-        snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at 203, 300 or 600 dpi", page,
-                 h.HWResolution[0], h.HWResolution[1]);
+        snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at %s dpi", page, h.HWResolution[0],
+                 h.HWResolution[1], kResolutionsText.data());
         return false;
     }
     if (!pageFitsLabel(rasterPageOf(h))) {
@@ -178,7 +178,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
                     state->settings.widthDot, state->settings.lengthDot, state->resolution,
                     state->settings.darkness, state->settings.printSpeed, state->copies, h.cupsWidth,
                     h.cupsHeight);
-        if (primaryProcess(state->out, state->settings) != 0) {
+        if (!primaryProcess(state->out, state->settings).printed()) {
             state->sink.describeError(message, sizeof(message));
             return fail(job, PAPPL_JREASON_ABORTED_BY_SYSTEM, message);
         }

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "app/IppSettings.h"
-#include "app/WebAccess.h"
 #include "app/WebForm.h"
 #include "settings/ParseNumber.h"
 
@@ -38,17 +37,6 @@ constexpr ModeName kModes[] = {
     {PAPPL_LABEL_MODE_CUTTER, "cutter", "Cut after each label"},
     {PAPPL_LABEL_MODE_CUTTER_DELAYED, "cutter-delayed", "Cut after a number of labels"},
     {PAPPL_LABEL_MODE_REWIND, "rewind", "Rewind"},
-};
-
-// A posted form, freed when it goes.
-struct PostedForm {
-    int count = 0;
-    cups_option_t* options = nullptr;
-    PostedForm() = default;
-    PostedForm(const PostedForm&) = delete;
-    PostedForm& operator=(const PostedForm&) = delete;
-    ~PostedForm() { cupsFreeOptions(count, options); }
-    const char* get(const char* name) const { return cupsGetOption(name, count, options); }
 };
 
 // The printer's vendor values as a posted form sets them.
@@ -185,12 +173,11 @@ void describeRanges(char* text, size_t size)
 // Applies a posted form. false with `error` saying what was wrong.
 bool applyForm(pappl_client_t* client, pappl_printer_t* printer, char* error, size_t size)
 {
-    PostedForm form;
-    form.count = papplClientGetForm(client, &form.options);
+    const PostedForm form(client);
     pappl_pr_driver_data_t data;
     FormValues values;
     const char* problem = nullptr;
-    if (!papplClientIsValidForm(client, form.count, form.options)) {
+    if (!form.valid(client)) {
         problem = "Invalid form data.";
     } else if (papplPrinterGetDriverData(printer, &data) == nullptr) {
         problem = "The printer's settings cannot be read.";
@@ -242,12 +229,10 @@ void selectField(pappl_client_t* client, const char* label, const char* name, ip
 
 bool settingsPage(pappl_client_t* client, void* data)
 {
-    pappl_printer_t* printer = printerOfPage(client, data);
+    bool answer = true;
+    pappl_printer_t* printer = printerToChange(client, data, &answer);
     if (printer == nullptr) {
-        return papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
-    }
-    if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
-        return true;
+        return answer;
     }
     const char* status = nullptr;
     bool failed = false;

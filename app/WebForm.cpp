@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/WebAccess.h"
+
 namespace tvl {
 
 void showBanner(pappl_client_t* client, const char* text, bool error)
@@ -37,6 +39,20 @@ pappl_printer_t* printerOfPage(pappl_client_t* client, void* data)
 {
     const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
     return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
+}
+
+pappl_printer_t* printerToChange(pappl_client_t* client, void* data, bool* result)
+{
+    pappl_printer_t* printer = printerOfPage(client, data);
+    if (printer == nullptr) {
+        *result = papplClientRespond(client, HTTP_STATUS_NOT_FOUND, nullptr, nullptr, 0, 0);
+        return nullptr;
+    }
+    *result = true;
+    if (!papplClientHTMLAuthorize(client) || refuseRemoteSettings(client)) {
+        return nullptr;
+    }
+    return printer;
 }
 
 }  // namespace tvl

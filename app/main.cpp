@@ -23,6 +23,7 @@
 #include "app/PapplCompat.h"
 #include "app/SettingsPage.h"
 #include "app/WebAccess.h"
+#include "settings/ParseNumber.h"
 #include "settings/Version.h"
 
 namespace tvl {
@@ -191,8 +192,8 @@ bool readOptions(const AppContext& context, int numOptions, cups_option_t* optio
     server->logLevel = cupsGetOption("log-level", numOptions, options);
     server->logFile = cupsGetOption("log-file", numOptions, options);
     server->authService = cupsGetOption("auth-service", numOptions, options);
-    server->port = portText ? atoi(portText) : kDefaultPort;
-    if (server->port < 0 || server->port > 65535) {
+    server->port = kDefaultPort;
+    if (portText != nullptr && !parseInt32(portText, 0, 65535, &server->port)) {
         fprintf(stderr, "%s: server-port %s is not a port number\n", kAppName, portText);
         return false;
     }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/LabelContent.h"
+#include "settings/ParseNumber.h"
 #include "tools/raster/RasterWriter.h"
 
 namespace tvl {
@@ -34,8 +35,14 @@ int main(int argc, char* argv[])
         fprintf(stderr, "usage: %s OUTPUT LABELS [compressed|uncompressed] [SEED]\n", argv[0]);
         return 2;
     }
-    const unsigned labels = static_cast<unsigned>(strtoul(argv[2], nullptr, 10));
+    int32_t count = 0;
+    if (!parseInt32(argv[2], 1, INT32_MAX, &count)) {
+        fprintf(stderr, "%s: LABELS must be a whole number of 1 or more\n", argv[0]);
+        return 2;
+    }
+    const unsigned labels = static_cast<unsigned>(count);
     const bool compressed = argc < 4 || strcmp(argv[3], "uncompressed") != 0;
+    // A seed takes all 64 bits, beyond the 32-bit parser.
     const uint64_t seed = argc > 4 ? strtoull(argv[4], nullptr, 10) : bench::kDefaultSeed;
 
     RasterFile file(argv[1], compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE);

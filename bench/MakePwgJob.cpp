@@ -20,6 +20,7 @@
 
 #include "bench/LabelContent.h"
 #include "bench/PwgJob.h"
+#include "settings/ParseNumber.h"
 
 namespace tvl {
 
@@ -28,11 +29,9 @@ namespace tvl {
 int main(int argc, char* argv[])
 {
     using namespace tvl;
-    unsigned long rows = 0;
+    int32_t rows = 0;
     if (argc > 2 && strcmp(argv[1], "--reference") == 0) {
-        char* end = nullptr;
-        rows = strtoul(argv[2], &end, 10);
-        if (*end != '\0' || rows == 0 || rows > 65536) {
+        if (!parseInt32(argv[2], 1, 65536, &rows)) {
             fprintf(stderr, "%s: ROWS must be 1 to 65536\n", argv[0]);
             return 2;
         }
@@ -43,12 +42,12 @@ int main(int argc, char* argv[])
         fprintf(stderr, "usage: %s [--reference ROWS] OUTPUT LABELS [SEED]\n", argv[0]);
         return 2;
     }
-    char* end = nullptr;
-    const unsigned long labels = strtoul(argv[2], &end, 10);
-    if (*end != '\0' || labels == 0 || labels > 100000) {
+    int32_t labels = 0;
+    if (!parseInt32(argv[2], 1, 100000, &labels)) {
         fprintf(stderr, "%s: LABELS must be 1 to 100000\n", argv[0]);
         return 2;
     }
+    // A seed takes all 64 bits, beyond the 32-bit parser.
     const uint64_t seed = argc > 3 ? strtoull(argv[3], nullptr, 10) : bench::kDefaultSeed;
 
     const int fd = open(argv[1], O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -73,7 +72,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (rows != 0) {
-        printf("%s: %u reference labels of %u x %lu pixels, 1-bit CUPS raster, seed %" PRIu64 ", %lld bytes\n",
+        printf("%s: %u reference labels of %u x %d pixels, 1-bit CUPS raster, seed %" PRIu64 ", %lld bytes\n",
                argv[1], result.labels, bench::kLabelWidth, rows, seed, static_cast<long long>(st.st_size));
         return 0;
     }

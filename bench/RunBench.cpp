@@ -30,6 +30,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "settings/ParseNumber.h"
+
 namespace tvl {
 
 namespace {
@@ -190,7 +192,11 @@ int main(int argc, char* argv[])
         perror(argv[1]);
         return 2;
     }
-    const int runs = atoi(argv[2]);
+    int32_t runs = 0;
+    if (!parseInt32(argv[2], 1, INT32_MAX, &runs)) {
+        fprintf(stderr, "RUNS must be a whole number of 1 or more\n");
+        return 2;
+    }
     const std::string keep = argv[3];
 
     std::vector<Case> cases;
@@ -205,13 +211,14 @@ int main(int argc, char* argv[])
             continue;
         }
         const std::vector<std::string> f = split(text, '\t');
-        if (f.size() < 6) {
+        int32_t pages = 0;
+        if (f.size() < 6 || !parseInt32(f[1].c_str(), 1, INT32_MAX, &pages)) {
             fprintf(stderr, "bad case line: %s\n", text.c_str());
             return 2;
         }
         Case c;
         c.name = f[0];
-        c.pages = static_cast<unsigned>(atoi(f[1].c_str()));
+        c.pages = static_cast<unsigned>(pages);
         c.input = f[2];
         c.ppd = f[3];
         c.stderrPipe = f[4] == "pipe";

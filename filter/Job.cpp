@@ -147,8 +147,8 @@ template <typename OpenRaster>
 int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
 {
     computeJobLabelSize(out, settings);
-    if (primaryProcess(out, *settings) != 0) {
-        reportPrinterFailure(out, errno);
+    if (const PageResult setup = primaryProcess(out, *settings); !setup.printed()) {
+        reportPrinterFailure(out, static_cast<int>(setup.detail));
         return 1;
     }
     const int32_t copies = settings->numOfCopies;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "output/Setup.h"
 
+#include <cerrno>
+
 #include "output/Commands.h"
 #include "settings/Models.h"
 #include "settings/Units.h"
@@ -89,7 +91,7 @@ void setRewinder(Output& out, int32_t /*rewinder*/)
     driverLog(out.log, "setRewinder() : RWDy\n");
 }
 
-int primaryProcess(Output& out, Settings settings)
+PageResult primaryProcess(Output& out, Settings settings)
 {
     setLength(out, settings.sensorType, settings.lengthDot, settings.bmOffset, settings.modelNumer);
     setWidth(out, settings.widthDot);
@@ -103,7 +105,10 @@ int primaryProcess(Output& out, Settings settings)
     } else {
         setCutter(out, settings.cutter, settings.cutPeriod);
     }
-    return out.printer.flush() ? 0 : 1;
+    if (!out.printer.flush()) {
+        return pageFailed(PageError::PrinterWrite, static_cast<uint64_t>(errno));
+    }
+    return {};
 }
 
 }  // namespace tvl

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "output/PageResult.h"
 #include "output/Sink.h"
 #include "settings/Settings.h"
 
@@ -22,8 +23,8 @@ void setToOffset(Output& out, int32_t toOffset);
 void setCutter(Output& out, int32_t cutter, int32_t cutPeriod);
 void setRewinder(Output& out, int32_t rewinder);
 
-// Writes the whole block and flushes it to the printer. 0 when sent; 1 when
-// the write to the printer failed (errno set; the caller reports it).
-int primaryProcess(Output& out, Settings settings);
+// Writes the whole block and flushes it to the printer: printed() when sent,
+// else PrinterWrite with the write's errno (the caller reports it).
+PageResult primaryProcess(Output& out, Settings settings);
 
 }  // namespace tvl

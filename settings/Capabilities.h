@@ -91,6 +91,27 @@ static_assert([] {
     return true;
 }(), "the print heads from the coarsest to the finest");
 
+// The resolutions as a message lists them: "203, 300 or 600".
+inline constexpr std::array<char, 64> kResolutionsText = [] {
+    std::array<char, 64> text{};
+    size_t n = 0;
+    for (size_t i = 0; i < kResolutions.size(); ++i) {
+        const char* separator = i == 0 ? "" : i + 1 == kResolutions.size() ? " or " : ", ";
+        while (*separator != '\0') {
+            text[n++] = *separator++;
+        }
+        char digits[10];
+        size_t count = 0;
+        for (int32_t dpi = kResolutions[i]; dpi > 0; dpi /= 10) {
+            digits[count++] = static_cast<char>('0' + dpi % 10);
+        }
+        while (count > 0) {
+            text[n++] = digits[--count];
+        }
+    }
+    return text;
+}();
+
 constexpr bool isPrintResolution(int64_t dpi)
 {
     for (int32_t r : kResolutions) {

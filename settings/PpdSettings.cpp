@@ -45,6 +45,9 @@ void markJobOptions(ppd_file_t* ppd, const char* options)
 
 }  // namespace
 
+// Not parseInt32: this lenient reading is the filter's contract with its
+// PPDs, whose choice keywords may carry a unit ("203dpi" is 203) or be a
+// name (0), and it stays as the filter has always had it.
 int32_t parseChoiceValue(const char* keyword)
 {
     const char* p = keyword;

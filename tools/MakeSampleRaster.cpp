@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "settings/ParseNumber.h"
 #include "tools/raster/RasterWriter.h"
 
 namespace tvl {
@@ -48,7 +49,12 @@ int main(int argc, char* argv[])
         fprintf(stderr, "usage: %s OUTPUT [PAGES]\n", argv[0]);
         return 1;
     }
-    const unsigned pages = argc > 2 ? static_cast<unsigned>(atoi(argv[2])) : 1;
+    int32_t count = 1;
+    if (argc > 2 && !parseInt32(argv[2], 1, INT32_MAX, &count)) {
+        fprintf(stderr, "%s: PAGES must be a whole number of 1 or more\n", argv[0]);
+        return 1;
+    }
+    const unsigned pages = static_cast<unsigned>(count);
     RasterFile file(argv[1], CUPS_RASTER_WRITE_COMPRESSED);
     if (!openOrSayWhy(file, argv[1])) {
         return 1;

@@ -15,6 +15,7 @@
 
 #include "app/render/Pdf.h"
 #include "app/render/PdfProcess.h"
+#include "settings/ParseNumber.h"
 
 namespace tvl {
 
@@ -49,15 +50,15 @@ public:
     }
 };
 
+// The server passes sizes of at most kMaxLabelDots, a print head's dpi and
+// an IPP orientation: all fit a non-negative int32.
 bool parseNumber(const char* text, uint32_t* value)
 {
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long v = strtoul(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v > 0xFFFFFFFFul) {
+    int32_t number = 0;
+    if (!parseInt32(text, 0, INT32_MAX, &number)) {
         return false;
     }
-    *value = static_cast<uint32_t>(v);
+    *value = static_cast<uint32_t>(number);
     return true;
 }
 
@@ -67,7 +68,7 @@ bool parseMatrix(const char* text, DitherMatrix* matrix)
         return false;
     }
     for (unsigned i = 0; i < 256; ++i) {
-        char byte[3] = {text[2 * i], text[2 * i + 1], '\0'};
+        char byte[3] = {text[2 * i], text[2 * i + 1], '\0'};  // two hex digits, not a decimal number
         char* end = nullptr;
         const unsigned long v = strtoul(byte, &end, 16);
         if (*end != '\0') {

@@ -126,9 +126,9 @@ TEST(SetupBlock, RewinderOrCutter)
         s.cutter = c.cutter;
         s.cutPeriod = 7;
         s.mediaType = 5;
-        int result = -1;
+        PageResult result = pageFailed(PageError::PrinterWrite);
         const Written w = capture(8.0f, [&](Output& o) { result = primaryProcess(o, s); });
-        EXPECT_EQ(result, 0) << c.name;
+        EXPECT_TRUE(result.printed()) << c.name;
         const std::string head = c.model < 38 ? "SL0,24,G\r\nSW0\r\nSD0\r\nSM0,0\r\nSS0\r\nTA0\r\n"
                                               : "SL0,24,G\r\nSA0\r\nSW0\r\nSD0\r\nSM0,0\r\nSS0\r\nTA0\r\n";
         EXPECT_EQ(w.out, head + c.lastCommand) << c.name;

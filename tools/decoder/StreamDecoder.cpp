@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "output/Commands.h"
+#include "settings/ParseNumber.h"
 
 namespace tvl {
 
@@ -234,12 +235,13 @@ private:
         item.length = end + 2 - at;
         item.name = form->name;
         item.args = std::string(line.substr(item.name.size()));
+        // matchArgs has checked the numbers: each fits 32 bits. SL's
+        // "1219,24,G" gives its first field, read up to the comma.
         if (item.name == "SL") {
             out_->hasLength = true;
             out_->labelLength = static_cast<int32_t>(std::strtol(item.args.c_str(), nullptr, 10));
         } else if (item.name == "SW") {
-            out_->hasWidth = true;
-            out_->labelWidth = static_cast<int32_t>(std::strtol(item.args.c_str(), nullptr, 10));
+            out_->hasWidth = parseInt32(item.args.c_str(), INT32_MIN, INT32_MAX, &out_->labelWidth);
         } else if (item.name == "SOT") {
             bottomFirst_ = false;
         } else if (item.name == "SOB") {
@@ -257,7 +259,12 @@ private:
         item.length = next - at;
         item.name = "P1";
         item.args = std::string(line.substr(2));
-        item.copies = item.args.empty() ? 1 : static_cast<int32_t>(std::strtol(item.args.c_str() + 1, nullptr, 10));
+        // "P1" alone prints once; "P1,N" N times (matchArgs has checked
+        // that N fits 32 bits).
+        item.copies = 1;
+        if (!item.args.empty() && !parseInt32(item.args.c_str() + 1, INT32_MIN, INT32_MAX, &item.copies)) {
+            item.copies = 0;
+        }
         const int32_t copies = item.copies;
         addItem(std::move(item));
 
