@@ -255,12 +255,7 @@ std::string pdfRendererPath()
 
 PageResult renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
 {
-    try {
-        return runHelper(input, writer, reason);
-    } catch (...) {
-        *reason = "PDF: out of memory";
-        return unrendered();
-    }
+    return unlessOutOfMemory("PDF", reason, [&] { return runHelper(input, writer, reason); });
 }
 
 }  // namespace tvl
