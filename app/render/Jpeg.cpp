@@ -11,6 +11,7 @@
 #include <jerror.h>
 
 #include "app/render/Decode.h"
+#include "app/render/Reduce.h"
 
 namespace tvl {
 

@@ -10,6 +10,7 @@
 #include <png.h>
 
 #include "app/render/Decode.h"
+#include "app/render/Reduce.h"
 
 namespace tvl {
 
