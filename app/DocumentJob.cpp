@@ -269,13 +269,8 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     return finishDocument(job, labels, rendered, reason);
 }
 
-const char* mimeTypeOf(const unsigned char* header, size_t size, void*)
-{
-    return documentTypeOf(header, size);
-}
-
-}  // namespace
-
+// The MIME type of a document from its first bytes, for the formats only
+// this application knows (the test label); nullptr otherwise.
 const char* documentTypeOf(const unsigned char* header, size_t size)
 {
     constexpr size_t magic = sizeof(kTestLabelMagic) - 1;
@@ -284,6 +279,13 @@ const char* documentTypeOf(const unsigned char* header, size_t size)
     }
     return nullptr;
 }
+
+const char* mimeTypeOf(const unsigned char* header, size_t size, void*)
+{
+    return documentTypeOf(header, size);
+}
+
+}  // namespace
 
 void addDocumentFilters(pappl_system_t* system)
 {

@@ -20,10 +20,6 @@ inline constexpr char kTestLabelMagic[] = "%TVL-TEST-LABEL";
 // document-format-supported from the filters it knows then.
 void addDocumentFilters(pappl_system_t* system);
 
-// The MIME type of a document from its first bytes, for the formats only
-// this application knows (the test label); nullptr otherwise.
-const char* documentTypeOf(const unsigned char* header, size_t size);
-
 // The driver's test page callback: writes a test label document into
 // libpappl's temporary folder (libpappl removes it after the job) and
 // returns its path in `buffer`; nullptr when it cannot be written.

@@ -22,6 +22,17 @@ enum class AsRoot { allowed, refused };
 using SystemPage = void (*)(pappl_client_t*, pappl_system_t*);
 using PrinterPage = void (*)(pappl_client_t*, pappl_printer_t*);
 
+// true for the domain socket and loopback addresses (127.0.0.0/8, ::1).
+bool isLocalClient(pappl_client_t* client)
+{
+    http_t* http = papplClientGetHTTP(client);
+    http_addr_t* address = http ? httpGetAddress(http) : nullptr;
+    if (address == nullptr) {
+        return false;
+    }
+    return httpAddrFamily(address) == AF_LOCAL || httpAddrLocalhost(address);
+}
+
 bool allowed(pappl_client_t* client, Remote remote)
 {
     if (isLocalClient(client)) {
@@ -109,16 +120,6 @@ constexpr GuardedPage kPrinterPages[] = {
 };
 
 }  // namespace
-
-bool isLocalClient(pappl_client_t* client)
-{
-    http_t* http = papplClientGetHTTP(client);
-    http_addr_t* address = http ? httpGetAddress(http) : nullptr;
-    if (address == nullptr) {
-        return false;
-    }
-    return httpAddrFamily(address) == AF_LOCAL || httpAddrLocalhost(address);
-}
 
 bool refuseRemoteSettings(pappl_client_t* client)
 {

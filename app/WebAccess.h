@@ -12,9 +12,6 @@
 
 namespace tvl {
 
-// true for the domain socket and loopback addresses (127.0.0.0/8, ::1).
-bool isLocalClient(pappl_client_t* client);
-
 // For a page handler: when the client is not local, reads and drops a posted
 // form, answers 403 with a short page and returns true.
 bool refuseRemoteSettings(pappl_client_t* client);

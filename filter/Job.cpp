@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <unistd.h>
 
 #include <cups/raster.h>
@@ -20,7 +19,9 @@
 #include "filter/TextPassThrough.h"
 #include "output/Band.h"
 #include "output/Fd.h"
+#include "output/RasterStream.h"
 #include "output/Setup.h"
+#include "output/SystemError.h"
 #include "settings/LabelSize.h"
 #include "settings/Models.h"
 #include "settings/PpdSettings.h"
@@ -42,11 +43,6 @@ void CancelJob(int /*signalNumber*/)
 }
 
 constexpr int kStdinFd = 0;
-
-struct RasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
-using RasterHandle = std::unique_ptr<cups_raster_t, RasterCloser>;
 
 void installSignalHandlers()
 {
@@ -121,15 +117,10 @@ void schedulerLine(Output& out, const char* format, ...)
     out.log.write(std::string_view(line, length));
 }
 
-const char* systemReason(int error, char* buffer, size_t size)
-{
-    return strerror_r(error, buffer, size);
-}
-
 void reportPrinterFailure(Output& out, int error)
 {
     char reason[128];
-    schedulerLine(out, "ERROR: Unable to write to printer: %s", systemReason(error, reason, sizeof reason));
+    schedulerLine(out, "ERROR: Unable to write to printer: %s", systemErrorText(error, reason, sizeof reason));
 }
 
 // Label size in dots into the settings, swapped for a quarter-turned job.
@@ -154,7 +145,7 @@ int printRasterJob(Output& out, Settings* settings, OpenRaster openRaster)
     const int32_t copies = settings->numOfCopies;
     driverLog(out.log, "Not Tavelin Msq API Mode!!!\n");
     out.log.flush();  // the stream may keep us waiting for its first page
-    RasterHandle raster(openRaster());
+    RasterStream raster(openRaster());
 
     cups_page_header_t header{};
     int pages = 0;
@@ -230,7 +221,7 @@ int printNamedFile(Output& out, const char* path, int fd, Settings* settings)
         char reason[128];
         if (sent == kTextReadFailed) {
             schedulerLine(out, "ERROR: Unable to read file \"%s\": %s", path,
-                          systemReason(error, reason, sizeof reason));
+                          systemErrorText(error, reason, sizeof reason));
         } else if (sent == kTextWriteFailed) {
             reportPrinterFailure(out, error);
         }
@@ -268,7 +259,7 @@ void reportPpdFailure(Output& out, int openError)
     char reason[128];
     if (status == PPD_OK || status == PPD_FILE_OPEN_ERROR) {
         schedulerLine(out, "ERROR: Unable to read the printer's PPD file \"%s\": %s", path,
-                      systemReason(openError, reason, sizeof reason));
+                      systemErrorText(openError, reason, sizeof reason));
     } else {
         schedulerLine(out, "ERROR: Unable to read the printer's PPD file \"%s\": %s on line %d", path,
                       ppdErrorString(status), line);
@@ -301,7 +292,7 @@ int runJob(int argc, char* argv[])
             logSystemError(out, driverText("Unable to open raster file - ").data(), error);
             char reason[128];
             schedulerLine(out, "ERROR: Unable to open file \"%s\": %s", argv[6],
-                          systemReason(error, reason, sizeof reason));
+                          systemErrorText(error, reason, sizeof reason));
             log.flush();
             sleep(1);
             return 1;

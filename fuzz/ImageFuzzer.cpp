@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/render/Render.h"
+#include "fuzz/FuzzTarget.h"
 
 namespace tvl {
 

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "filter/Job.h"
+#include "fuzz/FuzzTarget.h"
 
 namespace tvl {
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/FuzzTarget.h"
 #include "output/Rle.h"
 
 namespace tvl {

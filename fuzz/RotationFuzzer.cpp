@@ -14,6 +14,7 @@
 
 #include <cups/raster.h>
 
+#include "fuzz/FuzzTarget.h"
 #include "output/Band.h"
 #include "output/Buffer.h"
 #include "output/Rotation.h"

@@ -7,20 +7,27 @@
 
 namespace tvl {
 
+std::string_view formatLine(std::span<char> line, size_t start, const char* format, va_list args)
+{
+    const size_t room = line.size() - start;
+    const int n = vsnprintf(line.data() + start, room, format, args);
+    if (n < 0) {
+        return {};
+    }
+    return {line.data(), start + (static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1)};
+}
+
 namespace {
 
 void prefixedLine(LogSink& log, std::string_view prefix, const char* format, va_list args)
 {
-    char line[256];
+    char line[kLineBytes];
     static_assert(kDriverLogPrefix.size() < sizeof line && kCustomParamLogPrefix.size() < sizeof line);
     std::memcpy(line, prefix.data(), prefix.size());
-    const size_t room = sizeof line - prefix.size();
-    const int n = vsnprintf(line + prefix.size(), room, format, args);
-    if (n < 0) {
-        return;
+    const std::string_view text = formatLine(line, prefix.size(), format, args);
+    if (!text.empty()) {
+        log.write(text);
     }
-    const size_t kept = static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room - 1;
-    log.write(std::string_view(line, prefix.size() + kept));
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <array>
+#include <cstdarg>
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 namespace tvl {
@@ -55,6 +57,15 @@ consteval std::array<char, kDriverLogPrefix.size() + N> driverText(const char (&
     }
     return line;
 }
+
+// The one formatting of the driver's lines and commands: `format`, printf-
+// style, into `line` after its first `start` bytes (which stay as they are),
+// cut to one byte less than the buffer: 255 bytes in the 256-byte lines the
+// driver formats into. The line, `start` bytes included; empty when the
+// format fails.
+inline constexpr size_t kLineBytes = 256;
+std::string_view formatLine(std::span<char> line, size_t start, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
 
 // One line, printf-style, behind its prefix, handed to `log` in one write.
 // A line longer than 255 bytes is cut there; none of the driver's is.

@@ -37,8 +37,17 @@ uint32_t lineBytes(uint32_t pixels, uint32_t bits)
     return static_cast<uint32_t>((uint64_t{pixels} * bits + 7) / 8);
 }
 
-}  // namespace
-
+// The largest page at a page's resolution and bits per pixel, margin
+// included.
+struct PageLimit {
+    uint32_t resolutionX;   // the resolutions the limit is counted at
+    uint32_t resolutionY;
+    uint32_t bitsPerPixel;  // the bits per pixel its bytes are counted at
+    uint32_t side;          // pixels of the long side, across the page
+    uint32_t rows;          // ... and down it
+    uint32_t bytesPerLine;  // of a line of `side` pixels
+    uint64_t bytes;         // of the largest label, upright or turned, whichever is more
+};
 PageLimit pageLimitFor(const RasterPage& page)
 {
     PageLimit limit{};
@@ -56,10 +65,13 @@ PageLimit pageLimitFor(const RasterPage& page)
     return limit;
 }
 
+// The page's bytes, height x bytesPerLine, which never wraps in 64 bits.
 uint64_t pageBytes(const RasterPage& page)
 {
     return uint64_t{page.height} * page.bytesPerLine;
 }
+
+}  // namespace
 
 bool pageFitsLabel(const RasterPage& page)
 {

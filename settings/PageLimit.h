@@ -49,22 +49,6 @@ inline constexpr uint32_t kLowestResolution = kResolutions.front();
 inline constexpr uint32_t kHighestResolution = kResolutions.back();
 inline constexpr uint32_t kDeepestBitsPerPixel = 8;
 
-// The largest page at a page's resolution and bits per pixel, margin
-// included.
-struct PageLimit {
-    uint32_t resolutionX;   // the resolutions the limit is counted at
-    uint32_t resolutionY;
-    uint32_t bitsPerPixel;  // the bits per pixel its bytes are counted at
-    uint32_t side;          // pixels of the long side, across the page
-    uint32_t rows;          // ... and down it
-    uint32_t bytesPerLine;  // of a line of `side` pixels
-    uint64_t bytes;         // of the largest label, upright or turned, whichever is more
-};
-PageLimit pageLimitFor(const RasterPage& page);
-
-// The page's bytes, height x bytesPerLine, which never wraps in 64 bits.
-uint64_t pageBytes(const RasterPage& page);
-
 // Whether the page is no larger than the limit: its width, rows, bytes per
 // line and bytes.
 bool pageFitsLabel(const RasterPage& page);

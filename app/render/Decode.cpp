@@ -101,7 +101,7 @@ int openInput(const DocumentInput& input, std::string* reason)
 PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
                        PageSink* stop, GrayImage* out, std::string* reason) noexcept
 {
-    try {
+    return unlessOutOfMemory(format, reason, [&] {
         if (!checkLabel(label, reason)) {
             return unrendered();
         }
@@ -110,10 +110,17 @@ PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInpu
             return unrendered();
         }
         return decodeFd(fd.get(), label, stop, out, reason);
-    } catch (...) {
-        *reason = std::string(format) + ": out of memory";
-        return unrendered();
+    });
+}
+
+PageResult decodedImage(const char* format, bool rowsRead, bool stopped, const char* message, AreaReducer* reducer,
+                        GrayImage* out, std::string* reason)
+{
+    if (!rowsRead) {
+        return stopped ? pageFailed(PageError::Stopped) : unrendered(format, message, reason);
     }
+    reducerFinish(reducer, out);
+    return PageResult{};
 }
 
 }  // namespace tvl

@@ -11,6 +11,7 @@
 #include "app/render/Gray.h"
 #include "app/render/Page.h"
 #include "app/render/Place.h"
+#include "app/render/Reduce.h"
 
 namespace tvl {
 
@@ -61,5 +62,11 @@ using DecodeFd = PageResult (*)(int fd, const LabelGeometry& label, PageSink* st
                                 std::string* reason);
 PageResult decodeInput(const char* format, DecodeFd decodeFd, const DocumentInput& input, const LabelGeometry& label,
                        PageSink* stop, GrayImage* out, std::string* reason) noexcept;
+
+// The end of a decode whose rows went to `reducer`: with every row read, the
+// reduced image into *out; else Stopped when the page sink stopped it, or
+// Unrendered with "<format>: <message>".
+PageResult decodedImage(const char* format, bool rowsRead, bool stopped, const char* message, AreaReducer* reducer,
+                        GrayImage* out, std::string* reason);
 
 }  // namespace tvl

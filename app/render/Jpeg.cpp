@@ -231,8 +231,7 @@ PageResult decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, Gray
     uint32_t imageWidth = 0;
     uint32_t imageHeight = 0;
     if (!jpegStart(&h.state, &imageWidth, &imageHeight)) {
-        *reason = std::string("JPEG: ") + h.state.message;
-        return unrendered();
+        return unrendered("JPEG", h.state.message, reason);
     }
     if (!checkImageSize(imageWidth, imageHeight, reason)) {
         return unrendered();
@@ -241,8 +240,7 @@ PageResult decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, Gray
     uint32_t height = 0;
     reducedSize(label, imageWidth, imageHeight, &width, &height);
     if (!jpegScale(&h.state, width, height)) {
-        *reason = std::string("JPEG: ") + h.state.message;
-        return unrendered();
+        return unrendered("JPEG", h.state.message, reason);
     }
     const uint32_t decodedWidth = h.state.cinfo.output_width;
     const uint32_t decodedHeight = h.state.cinfo.output_height;
@@ -253,18 +251,10 @@ PageResult decodeJpegFd(int fd, const LabelGeometry& label, PageSink* stop, Gray
     }
     ByteBuffer gray = allocateBytes(decodedWidth, false);
     if (!gray) {
-        *reason = "JPEG: out of memory for a row";
-        return unrendered();
+        return unrendered("JPEG", "out of memory for a row", reason);
     }
-    if (!jpegRows(&h.state, gray.get(), &reducer, stop)) {
-        if (h.state.stopped) {
-            return pageFailed(PageError::Stopped);
-        }
-        *reason = std::string("JPEG: ") + h.state.message;
-        return unrendered();
-    }
-    reducerFinish(&reducer, out);
-    return PageResult{};
+    const bool rowsRead = jpegRows(&h.state, gray.get(), &reducer, stop);
+    return decodedImage("JPEG", rowsRead, h.state.stopped, h.state.message, &reducer, out, reason);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "output/PageResult.h"
 
@@ -40,6 +41,25 @@ public:
 inline PageResult unrendered()
 {
     return pageFailed(PageError::Unrendered);
+}
+
+// The same with "<format>: <message>" as the reason ("PNG: read error").
+inline PageResult unrendered(const char* format, const char* message, std::string* reason)
+{
+    *reason = std::string(format) + ": " + message;
+    return unrendered();
+}
+
+// `step()`, a rendering step that allocates as it goes: an exception from it
+// (memory ran out) becomes "<format>: out of memory".
+template <typename Step>
+PageResult unlessOutOfMemory(const char* format, std::string* reason, Step step) noexcept
+{
+    try {
+        return step();
+    } catch (...) {
+        return unrendered(format, "out of memory", reason);
+    }
 }
 
 }  // namespace tvl

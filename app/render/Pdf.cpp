@@ -164,12 +164,7 @@ PageResult renderPdfDocument(const DocumentInput& input, PageWriter* writer, std
 
 PageResult renderPdf(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
 {
-    try {
-        return renderPdfDocument(input, writer, reason);
-    } catch (...) {
-        *reason = "PDF: out of memory";
-        return unrendered();
-    }
+    return unlessOutOfMemory("PDF", reason, [&] { return renderPdfDocument(input, writer, reason); });
 }
 
 }  // namespace tvl

@@ -27,6 +27,29 @@ bool executable(const std::string& path)
     return access(path.c_str(), X_OK) == 0;
 }
 
+// The helper's path: $TVL_PDF_RENDERER when set; else beside the running
+// program (a build tree); else ../libexec/tavelin-printer-app/ from it (an
+// installed tree).
+std::string pdfRendererPath()
+{
+    const char* chosen = getenv("TVL_PDF_RENDERER");
+    if (chosen != nullptr && *chosen != '\0') {
+        return chosen;
+    }
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) {
+        return kPdfRendererName;
+    }
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/'));
+    const std::string beside = dir + "/" + kPdfRendererName;
+    if (executable(beside)) {
+        return beside;
+    }
+    return dir + "/../libexec/tavelin-printer-app/" + kPdfRendererName;
+}
+
 // The helper, killed and reaped whatever way the job leaves it.
 struct Child {
     pid_t pid = -1;
@@ -233,34 +256,9 @@ PageResult runHelper(const DocumentInput& input, PageWriter* writer, std::string
 
 }  // namespace
 
-std::string pdfRendererPath()
-{
-    const char* chosen = getenv("TVL_PDF_RENDERER");
-    if (chosen != nullptr && *chosen != '\0') {
-        return chosen;
-    }
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) {
-        return kPdfRendererName;
-    }
-    std::string dir(self, static_cast<size_t>(n));
-    dir.erase(dir.rfind('/'));
-    const std::string beside = dir + "/" + kPdfRendererName;
-    if (executable(beside)) {
-        return beside;
-    }
-    return dir + "/../libexec/tavelin-printer-app/" + kPdfRendererName;
-}
-
 PageResult renderPdfInHelper(const DocumentInput& input, PageWriter* writer, std::string* reason) noexcept
 {
-    try {
-        return runHelper(input, writer, reason);
-    } catch (...) {
-        *reason = "PDF: out of memory";
-        return unrendered();
-    }
+    return unlessOutOfMemory("PDF", reason, [&] { return runHelper(input, writer, reason); });
 }
 
 }  // namespace tvl

@@ -23,11 +23,6 @@ namespace tvl {
 
 inline constexpr char kPdfRendererName[] = "tavelin-pdf-render";
 
-// The helper's path: $TVL_PDF_RENDERER when set; else beside the running
-// program (a build tree); else ../libexec/tavelin-printer-app/ from it (an
-// installed tree).
-std::string pdfRendererPath();
-
 // Renders the PDF through the helper and hands its labels to writer->sink,
 // as renderPdf does in-process, with its results. Kills the helper when the
 // sink stops the document or asks to stop.

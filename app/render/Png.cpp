@@ -153,12 +153,10 @@ PageResult decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayI
         h.state.info = png_create_info_struct(h.state.png);
     }
     if (h.state.png == nullptr || h.state.info == nullptr) {
-        *reason = "PNG: cannot set up the decoder";
-        return unrendered();
+        return unrendered("PNG", "cannot set up the decoder", reason);
     }
     if (!pngStart(&h.state)) {
-        *reason = std::string("PNG: ") + h.state.message;
-        return unrendered();
+        return unrendered("PNG", h.state.message, reason);
     }
     if (!checkImageSize(h.state.width, h.state.height, reason)) {
         return unrendered();
@@ -174,18 +172,10 @@ PageResult decodePngFd(int fd, const LabelGeometry& label, PageSink* stop, GrayI
     ByteBuffer row = allocateBytes(h.state.rowBytes, false);
     ByteBuffer gray = allocateBytes(h.state.width, false);
     if (!row || !gray) {
-        *reason = "PNG: out of memory for a row";
-        return unrendered();
+        return unrendered("PNG", "out of memory for a row", reason);
     }
-    if (!pngRows(&h.state, row.get(), gray.get(), &reducer, stop)) {
-        if (h.state.stopped) {
-            return pageFailed(PageError::Stopped);
-        }
-        *reason = std::string("PNG: ") + h.state.message;
-        return unrendered();
-    }
-    reducerFinish(&reducer, out);
-    return PageResult{};
+    const bool rowsRead = pngRows(&h.state, row.get(), gray.get(), &reducer, stop);
+    return decodedImage("PNG", rowsRead, h.state.stopped, h.state.message, &reducer, out, reason);
 }
 
 }  // namespace

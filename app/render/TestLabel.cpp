@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "app/render/Font.h"
 
@@ -13,6 +14,46 @@ namespace {
 constexpr double kRulerNumberMm = 1.5;  // height of the ruler's numbers
 constexpr double kTextMm = 2.5;         // height of the settings text
 constexpr double kMarginMm = 9.0;       // from the edges, past the ruler and its numbers
+
+// Fills the rectangle, cut to the image.
+void fillRect(GrayImage* image, int64_t x, int64_t y, int64_t width, int64_t height, uint8_t gray)
+{
+    const int64_t x0 = std::max<int64_t>(x, 0);
+    const int64_t y0 = std::max<int64_t>(y, 0);
+    const int64_t x1 = std::min<int64_t>(x + width, image->width);
+    const int64_t y1 = std::min<int64_t>(y + height, image->height);
+    if (x1 <= x0 || y1 <= y0) {
+        return;
+    }
+    for (int64_t row = y0; row < y1; ++row) {
+        std::fill(image->row(static_cast<uint32_t>(row)) + x0, image->row(static_cast<uint32_t>(row)) + x1, gray);
+    }
+}
+
+// Draws `text` in black with its top-left corner at (x, y), each font dot
+// `scale` x `scale` dots. Returns the width it takes.
+int64_t drawText(GrayImage* image, int64_t x, int64_t y, int scale, std::string_view text)
+{
+    int64_t pen = x;
+    for (const char c : text) {
+        const Glyph& g = glyphFor(c);
+        for (int col = 0; col < kGlyphColumns; ++col) {
+            for (int r = 0; r < kGlyphRows; ++r) {
+                if ((g[col] >> r) & 1) {
+                    fillRect(image, pen + col * scale, y + r * scale, scale, scale, 0);
+                }
+            }
+        }
+        pen += kGlyphAdvance * scale;
+    }
+    return pen - x;
+}
+
+// Font scale for text about `mm` millimetres tall at `dpi` (at least 1).
+int fontScale(double mm, uint32_t dpi)
+{
+    return std::max(1, static_cast<int>(std::lround(mm * dpi / 25.4 / kGlyphRows)));
+}
 
 // Ruler ticks: every millimetre, longer every 5, longest (and numbered)
 // every 10.
@@ -60,42 +101,6 @@ void drawChecker(GrayImage* image, int64_t x, int64_t y, int64_t size, int64_t c
 }
 
 }  // namespace
-
-void fillRect(GrayImage* image, int64_t x, int64_t y, int64_t width, int64_t height, uint8_t gray)
-{
-    const int64_t x0 = std::max<int64_t>(x, 0);
-    const int64_t y0 = std::max<int64_t>(y, 0);
-    const int64_t x1 = std::min<int64_t>(x + width, image->width);
-    const int64_t y1 = std::min<int64_t>(y + height, image->height);
-    if (x1 <= x0 || y1 <= y0) {
-        return;
-    }
-    for (int64_t row = y0; row < y1; ++row) {
-        std::fill(image->row(static_cast<uint32_t>(row)) + x0, image->row(static_cast<uint32_t>(row)) + x1, gray);
-    }
-}
-
-int64_t drawText(GrayImage* image, int64_t x, int64_t y, int scale, std::string_view text)
-{
-    int64_t pen = x;
-    for (const char c : text) {
-        const Glyph& g = glyphFor(c);
-        for (int col = 0; col < kGlyphColumns; ++col) {
-            for (int r = 0; r < kGlyphRows; ++r) {
-                if ((g[col] >> r) & 1) {
-                    fillRect(image, pen + col * scale, y + r * scale, scale, scale, 0);
-                }
-            }
-        }
-        pen += kGlyphAdvance * scale;
-    }
-    return pen - x;
-}
-
-int fontScale(double mm, uint32_t dpi)
-{
-    return std::max(1, static_cast<int>(std::lround(mm * dpi / 25.4 / kGlyphRows)));
-}
 
 bool drawTestLabel(const LabelGeometry& label, const TestLabelInfo& info, GrayImage* out, std::string* reason)
 {

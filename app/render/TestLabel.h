@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "app/render/Gray.h"
 #include "app/render/Place.h"
@@ -31,16 +30,6 @@ constexpr uint32_t mmToDots(double mm, uint32_t dpi)
 {
     return static_cast<uint32_t>(mm * dpi / 25.4 + 0.5);
 }
-
-// Fills the rectangle, cut to the image.
-void fillRect(GrayImage* image, int64_t x, int64_t y, int64_t width, int64_t height, uint8_t gray);
-
-// Draws `text` in black with its top-left corner at (x, y), each font dot
-// `scale` x `scale` dots. Returns the width it takes.
-int64_t drawText(GrayImage* image, int64_t x, int64_t y, int scale, std::string_view text);
-
-// Font scale for text about `mm` millimetres tall at `dpi` (at least 1).
-int fontScale(double mm, uint32_t dpi);
 
 // Draws the test label into *out (label.widthDots x label.lengthDots).
 bool drawTestLabel(const LabelGeometry& label, const TestLabelInfo& info, GrayImage* out, std::string* reason);

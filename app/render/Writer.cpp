@@ -24,6 +24,11 @@ bool pageWriterInit(PageWriter* w, const LabelGeometry& label, const DitherMatri
     return true;
 }
 
+namespace {
+
+// Packs a label-sized gray image into `bits` (rows of (width + 7) / 8
+// bytes) with ditherRow, or with diffuseRow when `errors` (width + 2
+// entries) is given and the page is not bi-level.
 void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t* errors, uint8_t* bits)
 {
     const size_t bytesPerRow = (static_cast<size_t>(labelGray.width) + 7) / 8;
@@ -39,6 +44,8 @@ void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t
         }
     }
 }
+
+}  // namespace
 
 PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* reason)
 {

@@ -36,9 +36,4 @@ PageResult writeLabel(PageWriter* w, const GrayImage& labelGray, std::string* re
 // Places `image` (turned by `turn`) on the label, then as writeLabel.
 PageResult writeImage(PageWriter* w, const GrayImage& image, Turn turn, std::string* reason);
 
-// Packs a label-sized gray image into `bits` (rows of (width + 7) / 8
-// bytes) with ditherRow, or with diffuseRow when `errors` (width + 2
-// entries) is given and the page is not bi-level.
-void ditherLabel(const GrayImage& labelGray, const DitherMatrix* matrix, int32_t* errors, uint8_t* bits);
-
 }  // namespace tvl

@@ -29,14 +29,10 @@ const std::string kApiModeLine = kLog + "Not Tavelin Msq API Mode!!!";
 FilterRun runOnBytes(const std::string& stream, const std::string& options = "")
 {
     static int n = 0;
-    const std::string path = tempPath("input-fault-" + std::to_string(++n) + ".ras");
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(stream.data(), 1, stream.size(), f);
-    fclose(f);
     FilterCall call;
     call.ppd = testPpd("model27.ppd");
     call.options = options;
-    call.stdinPath = path;
+    call.stdinPath = writeTempFile("input-fault-" + std::to_string(++n) + ".ras", stream);
     return runFilter(call);
 }
 
@@ -53,9 +49,7 @@ std::vector<std::string> linesAfterSetup(const FilterRun& run)
 
 std::string streamOf(const std::vector<TestPage>& pages, bool compressed)
 {
-    const std::string path = tempPath("input-fault-pages.ras");
-    writeRasterFile(path, pages, compressed);
-    return readFile(path);
+    return readFile(rasterFile("input-fault-pages.ras", pages, compressed));
 }
 
 TEST(BrokenStreamFault, TruncatedInTheMiddleOfPageOne)
@@ -327,13 +321,8 @@ TEST(MemoryLimitFault, LargestGrayPageTakesTheAllocationFailurePath)
     if (filterUnderMemoryTool()) {
         GTEST_SKIP() << "address-space limit not meaningful under the sanitizers or valgrind";
     }
-    const std::string path = tempPath("largest-gray-page.ras");
-    {
-        FILE* f = fopen(path.c_str(), "wb");
-        const std::string stream = rawRasterStream({3038, 27000, 3038, 8, 600}, std::string(4096, '\x5A'));
-        fwrite(stream.data(), 1, stream.size(), f);
-        fclose(f);
-    }
+    const std::string path = writeTempFile("largest-gray-page.ras",
+                                           rawRasterStream({3038, 27000, 3038, 8, 600}, std::string(4096, '\x5A')));
     for (int rotation = 0; rotation < 4; ++rotation) {
         SCOPED_TRACE(rotation);
         FilterCall call;

@@ -26,18 +26,7 @@ bool hasLine(const FilterRun& run, const std::string& line)
 
 std::string pageStream()
 {
-    const std::string path = tempPath("output-fault.ras");
-    writeRasterFile(path, {patternPage(203, 450, 7)});
-    return path;
-}
-
-std::string textFile()
-{
-    const std::string path = tempPath("output-fault.txt");
-    FILE* f = fopen(path.c_str(), "wb");
-    fputs("label text\n", f);
-    fclose(f);
-    return path;
+    return rasterFile("output-fault.ras", {patternPage(203, 450, 7)});
 }
 
 struct OutputCase {
@@ -79,7 +68,7 @@ TEST(PrinterGoneFault, TextJobReportsTheFailedWrite)
         SCOPED_TRACE(c.name);
         FilterCall call;
         call.ppd = testPpd("model27.ppd");
-        call.file = textFile();
+        call.file = writeTempFile("output-fault.txt", "label text\n");
         call.output = c.output;
         call.stdoutPath = c.path;
         const FilterRun run = runFilter(call);

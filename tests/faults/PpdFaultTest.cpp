@@ -17,20 +17,29 @@ namespace {
 const std::string kNotSupported = kLog + "This printer is not supported.";
 const std::string kNoPages = kLog + "ERROR: No pages found!";
 
-std::string writeTemp(const std::string& name, const std::string& bytes)
-{
-    const std::string path = tempPath(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return path;
-}
-
 std::string onePageStream()
 {
-    const std::string path = tempPath("ppd-fault.ras");
-    writeRasterFile(path, {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18})});
-    return path;
+    return rasterFile("ppd-fault.ras", {bitmapPage(16, 3, {0xFF, 0x00, 0x00, 0xFF, 0x81, 0x18})});
+}
+
+// The bytes of a PPD file, and what the test calls them.
+struct PpdCase {
+    const char* name;
+    std::string bytes;
+};
+
+// One page under the PPD `c`, which must end the job with status 1 and
+// nothing sent.
+FilterRun runRefused(const PpdCase& c, const std::string& file)
+{
+    FilterCall call;
+    call.ppd = writeTempFile(file, c.bytes);
+    call.stdinPath = onePageStream();
+    const FilterRun run = runFilter(call);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    return run;
 }
 
 TEST(BadPpdFault, UnreadableFileEndsTheJob)
@@ -40,26 +49,15 @@ TEST(BadPpdFault, UnreadableFileEndsTheJob)
     for (char& c : binary) {
         c = static_cast<char>(random() & 0xFF);
     }
-    const std::string model27 = readFile(testPpd("model27.ppd"));
-    struct Case {
-        const char* name;
-        std::string bytes;
-    };
-    const Case cases[] = {
+    const PpdCase cases[] = {
         {"empty", ""},
         {"binary", binary},
         {"zero bytes", std::string(512, '\0')},
         {"PPD first line, then binary", "*PPD-Adobe: \"4.3\"\n" + binary},
     };
-    for (const Case& c : cases) {
+    for (const PpdCase& c : cases) {
         SCOPED_TRACE(c.name);
-        FilterCall call;
-        call.ppd = writeTemp("bad.ppd", c.bytes);
-        call.stdinPath = onePageStream();
-        const FilterRun run = runFilter(call);
-        EXPECT_EQ(run.signal, 0);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
+        const FilterRun run = runRefused(c, "bad.ppd");
         EXPECT_EQ(run.errLines(),
                   (std::vector<std::string>{"#### TAVELIN_CUPS_DRIVER_V" TVL_VERSION, kNotSupported, kNoPages}));
     }
@@ -72,25 +70,14 @@ TEST(BadPpdFault, NoModelNumberRead)
     std::string word = model27;
     const std::string line = "*cupsModelNumber: 27";
     word.replace(word.find(line), line.size(), "*cupsModelNumber: twenty-seven");
-    struct Case {
-        const char* name;
-        std::string bytes;
-    };
-    const Case cases[] = {
+    const PpdCase cases[] = {
         {"model number that is no number", word},
         {"cut off inside a quoted value before the model number",
          model27.substr(0, model27.find("*NickName:") + 14)},
     };
-    for (const Case& c : cases) {
+    for (const PpdCase& c : cases) {
         SCOPED_TRACE(c.name);
-        FilterCall call;
-        call.ppd = writeTemp("no-model.ppd", c.bytes);
-        call.stdinPath = onePageStream();
-        const FilterRun run = runFilter(call);
-        EXPECT_EQ(run.signal, 0);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        const auto lines = run.errLines();
+        const auto lines = runRefused(c, "no-model.ppd").errLines();
         ASSERT_GE(lines.size(), 3u);
         EXPECT_EQ(lines[lines.size() - 3], kLog + "model number = 0");
         EXPECT_EQ(lines[lines.size() - 2], kNotSupported);

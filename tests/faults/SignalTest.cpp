@@ -28,9 +28,7 @@ const std::string kPagePrinted = "53 4F 54 0D 0A "
 
 std::string rasterBytes(const std::vector<TestPage>& pages)
 {
-    const std::string path = tempPath("signal.ras");
-    writeRasterFile(path, pages);
-    return readFile(path);
+    return readFile(rasterFile("signal.ras", pages));
 }
 
 std::string lastLine(const FilterRun& run)

@@ -39,6 +39,9 @@ TestPage patternPage(uint32_t width, uint32_t height, uint32_t seed)
     return page;
 }
 
+namespace {
+
+// The first-version page header that describes `page`.
 cups_page_header2_t headerFor(const TestPage& page)
 {
     cups_page_header2_t h = blackDotsHeader(page.width, page.height, 203);
@@ -49,6 +52,8 @@ cups_page_header2_t headerFor(const TestPage& page)
     h.cupsColorSpace = page.bitsPerPixel == 1 ? CUPS_CSPACE_K : CUPS_CSPACE_W;
     return h;
 }
+
+}  // namespace
 
 std::string rawRasterStream(const RawHeader& raw, const std::string& pixels, bool compressedSync)
 {

@@ -26,9 +26,6 @@ TestPage bitmapPage(uint32_t width, uint32_t height, std::vector<uint8_t> pixels
 // bytes.
 TestPage patternPage(uint32_t width, uint32_t height, uint32_t seed);
 
-// The first-version page header that describes `page`.
-cups_page_header2_t headerFor(const TestPage& page);
-
 // Writes the pages to `path` (compressed: CUPS_RASTER_WRITE_COMPRESSED,
 // else CUPS_RASTER_WRITE). Fails the current test on error.
 void writeRasterFile(const std::string& path, const std::vector<TestPage>& pages, bool compressed = false);

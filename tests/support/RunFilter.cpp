@@ -109,19 +109,7 @@ bool sleepsInRead(pid_t pid, const std::string& fifo)
     return fifo.empty() ? fd == 0 : readLink(proc + "/fd/" + std::to_string(fd)) == fifo;
 }
 
-}  // namespace
-
-void execProgram(const char* path, std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    execv(path, argv.data());
-    _exit(127);
-}
-
+// Whether a line of standard error is one of the scheduler's.
 bool isSchedulerLine(const std::string& line)
 {
     for (const char* keyword : {"ERROR: ", "INFO: ", "PAGE: "}) {
@@ -132,6 +120,7 @@ bool isSchedulerLine(const std::string& line)
     return false;
 }
 
+// Moves the scheduler's lines of run->err to run->scheduler.
 void setAsideSchedulerLines(FilterRun* run)
 {
     run->errAll = run->err;
@@ -149,6 +138,19 @@ void setAsideSchedulerLines(FilterRun* run)
         }
     }
     run->err = driver;
+}
+
+}  // namespace
+
+void execProgram(const char* path, std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    execv(path, argv.data());
+    _exit(127);
 }
 
 std::vector<std::string> FilterRun::errLines() const

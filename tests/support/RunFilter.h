@@ -29,11 +29,6 @@ struct FilterRun {
     std::vector<std::string> errLines() const;
 };
 
-// Whether a line of standard error is one of the scheduler's.
-bool isSchedulerLine(const std::string& line);
-// Moves the scheduler's lines of run->err to run->scheduler.
-void setAsideSchedulerLines(FilterRun* run);
-
 enum class FilterInput {
     Path,  // stdinPath, opened by the filter's process (a FIFO there blocks it until written)
     Pipe,  // a pipe that the test feeds (feed, closeInput)

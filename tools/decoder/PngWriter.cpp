@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
-#include <new>
 
 #include <png.h>
+
+#include "output/SystemError.h"
 
 namespace tvl {
 
@@ -50,14 +50,14 @@ bool writeRows(FILE* file, const Page& page)
 
 bool writePagePng(const Page& page, const std::string& path, std::string* error)
 {
-    try {
+    return unlessOutOfMemory(error, [&] {
         if (page.height == 0 || page.bytesPerLine == 0) {
             *error = path + ": the page has no image";
             return false;
         }
         FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) {
-            *error = path + ": " + std::strerror(errno);
+            *error = systemErrorReason(path, errno);
             return false;
         }
         const bool written = writeRows(file, page);
@@ -67,10 +67,7 @@ bool writePagePng(const Page& page, const std::string& path, std::string* error)
             return false;
         }
         return true;
-    } catch (const std::bad_alloc&) {
-        *error = "out of memory";
-        return false;
-    }
+    });
 }
 
 }  // namespace inspect

@@ -2,38 +2,20 @@
 #include "tools/decoder/RasterPages.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
-#include <unistd.h>
 
 #include <cups/raster.h>
+
+#include "output/Fd.h"
+#include "output/RasterStream.h"
+#include "output/SystemError.h"
 
 namespace tvl {
 
 namespace inspect {
 
 namespace {
-
-struct FdCloser {
-    int fd;
-    ~FdCloser()
-    {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-};
-
-struct RasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
-
-uint8_t* allocatePixels(size_t bytes)
-{
-    return static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1));
-}
 
 std::string pixelName(bool black)
 {
@@ -44,13 +26,13 @@ std::string pixelName(bool black)
 
 bool readRasterFile(const std::string& path, std::vector<RasterPage>* pages, std::string* error)
 {
-    try {
-        FdCloser file{open(path.c_str(), O_RDONLY)};
-        if (file.fd < 0) {
-            *error = path + ": " + std::strerror(errno);
+    return unlessOutOfMemory(error, [&] {
+        const UniqueFd file(open(path.c_str(), O_RDONLY));
+        if (!file.valid()) {
+            *error = systemErrorReason(path, errno);
             return false;
         }
-        std::unique_ptr<cups_raster_t, RasterCloser> raster(cupsRasterOpen(file.fd, CUPS_RASTER_READ));
+        const RasterStream raster(cupsRasterOpen(file.get(), CUPS_RASTER_READ));
         if (!raster) {
             *error = path + ": not a CUPS raster stream";
             return false;
@@ -64,7 +46,7 @@ bool readRasterFile(const std::string& path, std::vector<RasterPage>* pages, std
             page.bytesPerLine = header.cupsBytesPerLine;
             page.bitsPerPixel = header.cupsBitsPerPixel;
             const size_t bytes = static_cast<size_t>(page.height) * page.bytesPerLine;
-            page.pixels.reset(allocatePixels(bytes));
+            page.pixels = allocateBytes(bytes, true);
             if (!page.pixels) {
                 *error = path + ": no memory for page " + std::to_string(pages->size() + 1);
                 return false;
@@ -77,15 +59,12 @@ bool readRasterFile(const std::string& path, std::vector<RasterPage>* pages, std
             pages->push_back(std::move(page));
         }
         return true;
-    } catch (const std::bad_alloc&) {
-        *error = "out of memory";
-        return false;
-    }
+    });
 }
 
 bool turnPage(const RasterPage& page, int turn, RasterPage* turned, std::string* error)
 {
-    try {
+    return unlessOutOfMemory(error, [&] {
         if (turn != 0 && turn != 1 && turn != 3) {
             *error = "turn " + std::to_string(turn) + ": only 0, 1 and 3";
             return false;
@@ -93,7 +72,7 @@ bool turnPage(const RasterPage& page, int turn, RasterPage* turned, std::string*
         if (turn == 0) {
             *turned = RasterPage{page.width, page.height, page.bytesPerLine, page.bitsPerPixel, nullptr};
             const size_t bytes = static_cast<size_t>(page.height) * page.bytesPerLine;
-            turned->pixels.reset(allocatePixels(bytes));
+            turned->pixels = allocateBytes(bytes, true);
             if (!turned->pixels) {
                 *error = "out of memory";
                 return false;
@@ -109,7 +88,7 @@ bool turnPage(const RasterPage& page, int turn, RasterPage* turned, std::string*
         const uint32_t w = page.width;
         const uint32_t h = page.height;
         *turned = RasterPage{h, w, (h + 7) / 8, 1, nullptr};
-        turned->pixels.reset(allocatePixels(static_cast<size_t>(turned->height) * turned->bytesPerLine));
+        turned->pixels = allocateBytes(static_cast<size_t>(turned->height) * turned->bytesPerLine, true);
         if (!turned->pixels) {
             *error = "out of memory";
             return false;
@@ -126,15 +105,12 @@ bool turnPage(const RasterPage& page, int turn, RasterPage* turned, std::string*
             }
         }
         return true;
-    } catch (const std::bad_alloc&) {
-        *error = "out of memory";
-        return false;
-    }
+    });
 }
 
 bool comparePages(const DecodedStream& decoded, const std::vector<RasterPage>& expected, std::string* message)
 {
-    try {
+    return unlessOutOfMemory(message, [&] {
         if (decoded.pages.size() != expected.size()) {
             *message = "the stream prints " + std::to_string(decoded.pages.size()) + " page(s), the raster has " +
                        std::to_string(expected.size());
@@ -181,10 +157,7 @@ bool comparePages(const DecodedStream& decoded, const std::vector<RasterPage>& e
             }
         }
         return true;
-    } catch (const std::bad_alloc&) {
-        *message = "out of memory";
-        return false;
-    }
+    });
 }
 
 }  // namespace inspect

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,7 @@ struct RasterPage {
     uint32_t height = 0;         // rows (cupsHeight)
     uint32_t bytesPerLine = 0;   // cupsBytesPerLine
     uint32_t bitsPerPixel = 0;   // cupsBitsPerPixel
-    std::unique_ptr<uint8_t[], FreeBytes> pixels;
+    ByteBuffer pixels;
 
     bool pixel(uint32_t x, uint32_t y) const
     {

@@ -287,14 +287,14 @@ private:
             const uint32_t capacity = std::max(rows, capacityRows_ * 2);
             // calloc gives zero pages without touching them, so a tall,
             // mostly empty page costs only the rows that are drawn.
-            uint8_t* grown = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(capacity) * bytesPerLine + 1, 1));
-            if (grown == nullptr) {
+            ByteBuffer grown = allocateBytes(static_cast<size_t>(capacity) * bytesPerLine + 1, true);
+            if (!grown) {
                 return false;
             }
             if (canvas_.pixels) {
-                std::memcpy(grown, canvas_.pixels.get(), static_cast<size_t>(canvas_.height) * bytesPerLine);
+                std::memcpy(grown.get(), canvas_.pixels.get(), static_cast<size_t>(canvas_.height) * bytesPerLine);
             }
-            canvas_.pixels.reset(grown);
+            canvas_.pixels = std::move(grown);
             capacityRows_ = capacity;
         }
         canvas_.height = std::max(canvas_.height, rows);

@@ -24,11 +24,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "output/Buffer.h"
 
 namespace tvl {
 
@@ -56,16 +57,12 @@ struct Item {
     int32_t copies = 1;     // print: copy count, 1 when the command has none
 };
 
-struct FreeBytes {
-    void operator()(uint8_t* p) const { std::free(p); }
-};
-
 // One printed page: rows top down, bytesPerLine bytes each, most significant
 // bit the leftmost pixel, 1 = black. Rows no band reached are white.
 struct Page {
     uint32_t bytesPerLine = 0;
     uint32_t height = 0;
-    std::unique_ptr<uint8_t[], FreeBytes> pixels;  // bytesPerLine x height
+    ByteBuffer pixels;  // bytesPerLine x height
     bool bottomFirst = false;  // SOB in force when it was printed
     int32_t copies = 1;
     size_t bands = 0;
@@ -88,6 +85,19 @@ struct DecodedStream {
     size_t errorOffset = 0;
     std::string error;
 };
+
+// `work()`, a step that returns false with *error set on failure; false
+// with "out of memory" when it runs out of memory instead.
+template <typename Work>
+bool unlessOutOfMemory(std::string* error, Work work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory";
+        return false;
+    }
+}
 
 // Decodes `stream`. Always returns a result: on a malformed stream `ok` is
 // false, `error` says what is wrong at `errorOffset`, and the items and pages

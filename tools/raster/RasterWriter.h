@@ -6,17 +6,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include <cups/raster.h>
 
-namespace tvl {
+#include "output/RasterStream.h"
 
-struct RasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
-using RasterStream = std::unique_ptr<cups_raster_t, RasterCloser>;
+namespace tvl {
 
 // libcups's writer on `fd`, which stays open and is closed after the stream:
 // CUPS_RASTER_WRITE, CUPS_RASTER_WRITE_COMPRESSED, CUPS_RASTER_WRITE_PWG or
