@@ -86,6 +86,8 @@ constexpr int32_t darknessLevel(int32_t printDarkness, int32_t configured)
     return (sum * (kPrintDarknessLevels - 1) + top / 2) / top;
 }
 
+static_assert(darknessLevel(0, kDefaultDarknessConfigured) == kDefaultDarknessLevel);
+
 // print-speed (hundredths of mm/s) to whole inches per second.
 constexpr int32_t speedIps(int32_t printSpeed)
 {

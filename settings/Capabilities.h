@@ -172,6 +172,9 @@ inline constexpr IntRange kPrintDarknessRange = {-100, 100};
 inline constexpr IntRange kDarknessConfiguredRange = {0, 100};
 inline constexpr int32_t kDefaultDarknessConfigured = 50;
 inline constexpr int32_t kPrintDarknessLevels = 16;             // the printer's 0..15
+// The level a label prints at by default: the PPDs' default Darkness, and a
+// new printer's printer-darkness-configured of 50 with no print-darkness.
+inline constexpr int32_t kDefaultDarknessLevel = 8;
 inline constexpr int32_t kHmmPerInch = 2540;
 inline constexpr IntRange kSpeedRangeIps = {1, 6};
 inline constexpr IntRange kPrintSpeedRange = {kSpeedRangeIps.low * kHmmPerInch,

@@ -2,12 +2,17 @@
 // Writes the PPD source from ppd/tavelin.drv.in: a line "@LABEL_SIZES@"
 // becomes one CustomMedia line per standard size, "@CUSTOM_SIZE_RANGE@" the
 // MinSize and MaxSize lines, "@RESOLUTIONS@" one Resolution line per print
-// head, all from settings/Capabilities.h; "@VERSION@" anywhere becomes the
-// project's version. Every other line is copied as it is.
+// head, a line naming a numeric option's values ("@DARKNESS_LEVELS@", …)
+// one Choice line per value, all from settings/Capabilities.h; within a
+// line, "@VERSION@" becomes the project's version and "@COPIES_RANGE@" or
+// "@CUT_PERIOD_RANGE@" the lowest and highest value of a custom parameter.
+// Every other line is copied as it is.
 //
 //   tvl-make-drv TEMPLATE OUTPUT
+#include <array>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "settings/Capabilities.h"
@@ -53,16 +58,75 @@ void writeResolutions(FILE* out)
     }
 }
 
-// A template line with every "@VERSION@" replaced.
+// An option whose choices are whole numbers, each choice's keyword the value
+// the filter reads: "8/8", "4/4 in/s", "-3/-3 mm".
+struct NumberChoices {
+    std::string_view marker;
+    IntRange values;
+    int32_t defaultValue;
+    const char* unit;
+};
+
+constexpr std::array<NumberChoices, 5> kNumberChoices{{
+    {"@BLACK_MARK_OFFSETS@\n", millimetreRange(kTopOffsetRange), 0, " mm"},
+    {"@TEAR_OFF_OFFSETS@\n", millimetreRange(kTearOffOffsetRange), 0, " mm"},
+    {"@DARKNESS_LEVELS@\n", {0, kPrintDarknessLevels - 1}, kDefaultDarknessLevel, ""},
+    {"@PRINT_SPEEDS@\n", kSpeedRangeIps, kDefaultSpeedIps, " in/s"},
+    {"@MARGINS@\n", millimetreRange(kMarginRange), 0, " mm"},
+}};
+
+void writeChoices(FILE* out, const NumberChoices& choices)
+{
+    for (int32_t value = choices.values.low; value <= choices.values.high; ++value) {
+        fprintf(out, "   %cChoice \"%d/%d%s\" \"\"\n", value == choices.defaultValue ? '*' : ' ', value, value,
+                choices.unit);
+    }
+}
+
+std::string rangeText(IntRange range)
+{
+    return std::to_string(range.low) + " " + std::to_string(range.high);
+}
+
+// A template line with every in-line marker replaced.
 void writeLine(FILE* out, std::string_view line)
 {
-    constexpr std::string_view marker = "@VERSION@";
-    for (size_t at = line.find(marker); at != std::string_view::npos; at = line.find(marker)) {
-        fwrite(line.data(), 1, at, out);
-        fputs(TVL_VERSION, out);
-        line.remove_prefix(at + marker.size());
+    const std::string copies = rangeText(kCopiesRange);
+    const std::string cutPeriod = rangeText(kCutPeriodRange);
+    const std::array<std::pair<std::string_view, std::string_view>, 3> markers{{
+        {"@VERSION@", TVL_VERSION},
+        {"@COPIES_RANGE@", copies},
+        {"@CUT_PERIOD_RANGE@", cutPeriod},
+    }};
+    for (const auto& [marker, text] : markers) {
+        for (size_t at = line.find(marker); at != std::string_view::npos; at = line.find(marker)) {
+            fwrite(line.data(), 1, at, out);
+            fwrite(text.data(), 1, text.size(), out);
+            line.remove_prefix(at + marker.size());
+        }
     }
     fwrite(line.data(), 1, line.size(), out);
+}
+
+// Writes the lines a whole-line marker stands for; false for any other line.
+bool writeMarkedLines(FILE* out, std::string_view line)
+{
+    if (line == "@LABEL_SIZES@\n") {
+        writeLabelSizes(out);
+    } else if (line == "@CUSTOM_SIZE_RANGE@\n") {
+        writeCustomSizeRange(out);
+    } else if (line == "@RESOLUTIONS@\n") {
+        writeResolutions(out);
+    } else {
+        for (const NumberChoices& choices : kNumberChoices) {
+            if (line == choices.marker) {
+                writeChoices(out, choices);
+                return true;
+            }
+        }
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -89,13 +153,7 @@ int main(int argc, char* argv[])
     char line[1024];
     while (fgets(line, sizeof(line), in.get()) != nullptr) {
         const std::string_view text(line);
-        if (text == "@LABEL_SIZES@\n") {
-            writeLabelSizes(out.get());
-        } else if (text == "@CUSTOM_SIZE_RANGE@\n") {
-            writeCustomSizeRange(out.get());
-        } else if (text == "@RESOLUTIONS@\n") {
-            writeResolutions(out.get());
-        } else {
+        if (!writeMarkedLines(out.get(), text)) {
             writeLine(out.get(), text);
         }
     }
