@@ -238,12 +238,10 @@ bool printDocument(pappl_job_t* job, pappl_device_t* device, void*)
     if (!page) {
         return false;
     }
-    const int copies = options->copies < 1 ? 1 : options->copies;
+    const int copies = copiesOf(*options);
     const LabelGeometry geometry{label.cupsWidth, label.cupsHeight, static_cast<uint32_t>(dpi),
                                  documentOrientation(job)};
-    const DitherMatrix* matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
-                                     ? nullptr
-                                     : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    const DitherMatrix* matrix = ditherMatrixOf(*options);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "%s: label %d x %d dots at %d dpi, darkness %d, speed %d, %d copies",
                 format, settings.widthDot, settings.lengthDot, dpi, settings.darkness, settings.printSpeed, copies);
     papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "orientation-requested %d (0 automatic), %s", geometry.orientation,

@@ -28,4 +28,19 @@ bool jobWriteTimeout(pappl_job_t* job, const pappl_pr_options_t* options, int32_
 // (text, graphic, text-and-graphic), which keeps the matrix.
 ContentOptimize contentOptimizeOf(pappl_content_t content);
 
+// The job's dither matrix: libpappl's, or none for a bi-level job, whose
+// grays are thresholded.
+inline const DitherMatrix* ditherMatrixOf(const pappl_pr_options_t& options)
+{
+    return options.print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
+               ? nullptr
+               : reinterpret_cast<const DitherMatrix*>(&options.dither);
+}
+
+// The print command's count of the job's copies: 1 at least.
+inline int copiesOf(const pappl_pr_options_t& options)
+{
+    return options.copies < 1 ? 1 : options.copies;
+}
+
 }  // namespace tvl

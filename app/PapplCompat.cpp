@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app/Drivers.h"
+#include "output/Fd.h"
 
 namespace tvl {
 
@@ -48,16 +49,14 @@ namespace {
 // to [::1].
 bool hasIpv6Loopback()
 {
-    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const UniqueFd fd(socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) {
         return false;
     }
     sockaddr_in6 address{};
     address.sin6_family = AF_INET6;
     address.sin6_addr = in6addr_loopback;
-    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return bound;
+    return bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 struct PrinterIds {
@@ -76,28 +75,25 @@ void collectId(pappl_printer_t* printer, void* data)
 // Jobs without a format out of the state file at `path`.
 bool dropJobsWithoutFormat(const std::string& path)
 {
-    FILE* in = fopen(path.c_str(), "r");
-    if (in == nullptr) {
+    const UniqueFile in(fopen(path.c_str(), "r"));
+    if (!in) {
         return false;
     }
     const std::string temporary = path + ".new";
-    FILE* out = fopen(temporary.c_str(), "w");
-    if (out == nullptr) {
-        fclose(in);
+    UniqueFile out(fopen(temporary.c_str(), "w"));
+    if (!out) {
         return false;
     }
     char line[4096];
     bool dropped = false;
-    while (fgets(line, sizeof(line), in) != nullptr) {
+    while (fgets(line, sizeof(line), in.get()) != nullptr) {
         if (strncmp(line, "Job ", 4) == 0 && strstr(line, " format=\"") == nullptr) {
             dropped = true;
             continue;
         }
-        fputs(line, out);
+        fputs(line, out.get());
     }
-    const bool readAll = !ferror(in);
-    fclose(in);
-    const bool written = fclose(out) == 0 && readAll;
+    const bool written = closeFile(out) && !ferror(in.get());
     if (!written || !dropped) {
         unlink(temporary.c_str());
         return written;
@@ -152,29 +148,27 @@ bool saveStateFile(pappl_system_t* system, const std::string& path)
 bool saveSpeedDefaults(pappl_system_t* system, const std::string& path)
 {
     const std::string temporary = path + ".new";
-    FILE* file = fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
+    UniqueFile file(fopen(temporary.c_str(), "w"));
+    if (!file) {
         return false;
     }
-    forEachPrinter(system, writeSpeed, file);
-    const bool written = fclose(file) == 0;
-    return written && rename(temporary.c_str(), path.c_str()) == 0;
+    forEachPrinter(system, writeSpeed, file.get());
+    return closeFile(file) && rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 void loadSpeedDefaults(pappl_system_t* system, const std::string& path)
 {
-    FILE* file = fopen(path.c_str(), "r");
-    if (file == nullptr) {
+    const UniqueFile file(fopen(path.c_str(), "r"));
+    if (!file) {
         return;
     }
     int id = 0;
     int speed = 0;
-    while (fscanf(file, "%d %d", &id, &speed) == 2) {
+    while (fscanf(file.get(), "%d %d", &id, &speed) == 2) {
         if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) {
             publishDefaults(printer, speed);
         }
     }
-    fclose(file);
 }
 
 unsigned long jobHistorySignature(pappl_system_t* system)

@@ -64,11 +64,6 @@ RasterJob* stateOf(pappl_job_t* job)
     return static_cast<RasterJob*>(papplJobGetData(job));
 }
 
-bool isSupportedResolution(unsigned dpi)
-{
-    return isPrintResolution(dpi);
-}
-
 // The header checks that need no settings. false with `message` set.
 bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message, size_t size)
 {
@@ -87,7 +82,7 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
                  h.cupsWidth, h.cupsHeight, h.cupsBytesPerLine);
         return false;
     }
-    if (h.HWResolution[0] != h.HWResolution[1] || !isSupportedResolution(h.HWResolution[0])) {
+    if (h.HWResolution[0] != h.HWResolution[1] || !isPrintResolution(h.HWResolution[0])) {
         snprintf(message, size, "Page %u is at %ux%u dpi; this printer prints at %s dpi", page, h.HWResolution[0],
                  h.HWResolution[1], kResolutionsText.data());
         return false;
@@ -102,14 +97,14 @@ bool checkPageHeader(const cups_page_header2_t& h, unsigned page, char* message,
 // Sizes the band buffer for the job's label.
 bool preparePage(RasterJob* state, char* message, size_t size)
 {
-    state->label = labelPageHeader(static_cast<uint32_t>(state->settings.widthDot),
-                                   static_cast<uint32_t>(state->settings.lengthDot), state->resolution);
-    const cups_page_header_t& label = state->label;
     if (state->settings.widthDot <= 0 || state->settings.lengthDot <= 0) {
         snprintf(message, size, "The label of %d x %d dots cannot be printed", state->settings.widthDot,
                  state->settings.lengthDot);
         return false;
     }
+    state->label = labelPageHeader(static_cast<uint32_t>(state->settings.widthDot),
+                                   static_cast<uint32_t>(state->settings.lengthDot), state->resolution);
+    const cups_page_header_t& label = state->label;
     const size_t bandBytes = static_cast<size_t>(label.cupsBytesPerLine) * command::kMaxBandRows;
     state->band = allocateBytes(bandBytes, true);
     if (!state->band) {
@@ -144,7 +139,7 @@ bool rasterStartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     // libpappl hands PWG and Apple raster over once with `copies` set: the
     // print command counts them. (PNG and JPEG never come here: the
     // application's own filter prints them, see DocumentJob.h.)
-    state->copies = options->copies < 1 ? 1 : options->copies;
+    state->copies = copiesOf(*options);
     papplJobSetData(job, state);
     return true;
 }
@@ -201,9 +196,7 @@ bool rasterStartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device
     state->clientWidth = h.cupsWidth;
     state->clientHeight = h.cupsHeight;
     state->lines = 0;
-    state->matrix = options->print_color_mode == PAPPL_COLOR_MODE_BI_LEVEL
-                        ? nullptr
-                        : reinterpret_cast<const DitherMatrix*>(&options->dither);
+    state->matrix = ditherMatrixOf(*options);
     if (state->matrix != nullptr && contentOptimizeOf(options->print_content_optimize) == ContentOptimize::Photo) {
         const size_t entries = static_cast<size_t>(state->label.cupsWidth) + 2;
         if (!state->errors) {

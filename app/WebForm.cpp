@@ -7,6 +7,18 @@
 
 namespace tvl {
 
+namespace {
+
+// The printer a page registered with addPrinterPage is for, or null when it
+// was deleted.
+pappl_printer_t* printerOfPage(pappl_client_t* client, void* data)
+{
+    const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
+    return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
+}
+
+}  // namespace
+
 void showBanner(pappl_client_t* client, const char* text, bool error)
 {
     // papplClientHTMLPrintf escapes the text (%s).
@@ -33,12 +45,6 @@ void addPrinterPage(pappl_printer_t* printer, const char* subpath, pappl_resourc
         papplPrinterAddLink(printer, linkLabel, path,
                             static_cast<pappl_loptions_t>(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
     }
-}
-
-pappl_printer_t* printerOfPage(pappl_client_t* client, void* data)
-{
-    const int id = static_cast<int>(reinterpret_cast<intptr_t>(data));
-    return papplSystemFindPrinter(papplClientGetSystem(client), nullptr, id, nullptr);
 }
 
 pappl_printer_t* printerToChange(pappl_client_t* client, void* data, bool* result)

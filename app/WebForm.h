@@ -33,10 +33,6 @@ void showBanner(pappl_client_t* client, const char* text, bool error);
 void addPrinterPage(pappl_printer_t* printer, const char* subpath, pappl_resource_cb_t page,
                     const char* linkLabel = nullptr);
 
-// The printer a page registered with addPrinterPage is for, or null when it
-// was deleted.
-pappl_printer_t* printerOfPage(pappl_client_t* client, void* data);
-
 // The printer a settings page registered with addPrinterPage is for, when
 // this client may change its settings. Null when the page has been answered
 // already, with *result what the resource callback returns: not found for

@@ -23,6 +23,7 @@
 #include "app/PapplCompat.h"
 #include "app/SettingsPage.h"
 #include "app/WebAccess.h"
+#include "output/Fd.h"
 #include "settings/ParseNumber.h"
 #include "settings/Version.h"
 
@@ -301,13 +302,8 @@ bool serverAnswers(const std::string& path)
     }
     address.sun_family = AF_UNIX;
     memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
-    }
-    const bool answers = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return answers;
+    const UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return fd.valid() && connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 // The sub-commands that talk to the state folder's server start a private

@@ -54,18 +54,6 @@ std::array<uint8_t, command::kCompressedBandHeadSize> compressedBandHead(uint32_
     return head;
 }
 
-cups_page_header_t labelPageHeader(uint32_t width, uint32_t height, unsigned dpi)
-{
-    cups_page_header_t header{};
-    header.cupsWidth = width;
-    header.cupsHeight = height;
-    header.cupsBitsPerPixel = 1;
-    header.cupsBitsPerColor = 1;
-    header.cupsBytesPerLine = (width + 7) / 8;
-    header.HWResolution[0] = header.HWResolution[1] = dpi;
-    return header;
-}
-
 bool pageMemoryFor(const cups_page_header_t& header, int32_t rotation, PageMemory* memory)
 {
     size_t pixels = 0;

@@ -25,9 +25,22 @@ std::array<uint8_t, command::kRawBandHeadSize> rawBandHead(uint32_t startRow, ui
 std::array<uint8_t, command::kCompressedBandHeadSize> compressedBandHead(uint32_t startRow,
                                                                          uint32_t bytesPerLine, uint32_t rows);
 
-// The header of a 1-bit label page of `width` x `height` dots at `dpi`,
-// its rows whole bytes.
-cups_page_header_t labelPageHeader(uint32_t width, uint32_t height, unsigned dpi);
+// The header of a 1-bit page of `width` x `height` dots at `dpi`, its rows
+// whole bytes: the label as the printer gets it (cups_page_header_t), or,
+// with the fields a raster file adds, the 1-bit CUPS raster the tests,
+// tools and benchmarks write (cups_page_header2_t, tools/raster).
+template <typename Header = cups_page_header_t>
+Header labelPageHeader(uint32_t width, uint32_t height, unsigned dpi)
+{
+    Header header{};
+    header.cupsWidth = width;
+    header.cupsHeight = height;
+    header.cupsBitsPerPixel = 1;
+    header.cupsBitsPerColor = 1;
+    header.cupsBytesPerLine = (width + 7) / 8;
+    header.HWResolution[0] = header.HWResolution[1] = dpi;
+    return header;
+}
 
 // Memory a page needs, computed without wrapping around.
 struct PageMemory {

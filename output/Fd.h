@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-// An owned file descriptor, closed on every path out.
+// An owned file descriptor, and an owned stdio stream, closed on every path
+// out.
 #pragma once
+
+#include <cstdio>
+#include <memory>
 
 #include <unistd.h>
 
@@ -28,5 +32,18 @@ public:
 private:
     int fd_ = -1;
 };
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+
+// An owned stdio stream. Where a write's failure matters, closeFile() says
+// whether the stream's last bytes reached the file.
+using UniqueFile = std::unique_ptr<FILE, FileCloser>;
+
+inline bool closeFile(UniqueFile& file)
+{
+    return fclose(file.release()) == 0;
+}
 
 }  // namespace tvl

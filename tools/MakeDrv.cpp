@@ -15,17 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "output/Fd.h"
 #include "settings/Capabilities.h"
 #include "settings/Version.h"
 
 namespace tvl {
 
 namespace {
-
-struct FileClose {
-    void operator()(FILE* file) const { fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileClose>;
 
 void writeLabelSizes(FILE* out)
 {
@@ -140,12 +136,12 @@ int main(int argc, char* argv[])
         fprintf(stderr, "Usage: tvl-make-drv TEMPLATE OUTPUT\n");
         return 2;
     }
-    File in(fopen(argv[1], "r"));
+    UniqueFile in(fopen(argv[1], "r"));
     if (!in) {
         perror(argv[1]);
         return 1;
     }
-    File out(fopen(argv[2], "w"));
+    UniqueFile out(fopen(argv[2], "w"));
     if (!out) {
         perror(argv[2]);
         return 1;

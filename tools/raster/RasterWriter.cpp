@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "output/Band.h"
+
 namespace tvl {
 
 RasterStream openRasterStream(int fd, cups_mode_t mode)
@@ -51,15 +53,8 @@ bool openOrSayWhy(const RasterFile& file, const char* path)
 
 cups_page_header2_t blackDotsHeader(uint32_t width, uint32_t height, uint32_t dpi)
 {
-    cups_page_header2_t header{};
-    header.HWResolution[0] = dpi;
-    header.HWResolution[1] = dpi;
+    cups_page_header2_t header = labelPageHeader<cups_page_header2_t>(width, height, dpi);
     header.NumCopies = 1;
-    header.cupsWidth = width;
-    header.cupsHeight = height;
-    header.cupsBitsPerColor = 1;
-    header.cupsBitsPerPixel = 1;
-    header.cupsBytesPerLine = (width + 7) / 8;
     header.cupsColorOrder = CUPS_ORDER_CHUNKED;
     header.cupsColorSpace = CUPS_CSPACE_K;
     header.cupsNumColors = 1;
